@@ -1,0 +1,59 @@
+# Shared compile settings and the helpers every module and test folder uses.
+
+add_library(ostrel_options INTERFACE)
+target_compile_options(ostrel_options INTERFACE -Wall -Wextra -Wpedantic)
+if(OSTREL_WERROR)
+    target_compile_options(ostrel_options INTERFACE -Werror)
+endif()
+if(OSTREL_SANITIZE)
+    target_compile_options(ostrel_options INTERFACE -fsanitize=${OSTREL_SANITIZE} -fno-omit-frame-pointer)
+    target_link_options(ostrel_options INTERFACE -fsanitize=${OSTREL_SANITIZE})
+endif()
+target_include_directories(ostrel_options INTERFACE ${PROJECT_SOURCE_DIR}/src)
+target_link_libraries(ostrel_options INTERFACE Threads::Threads nlohmann_json::nlohmann_json)
+
+# ostrel_module(NAME [DIR <folder>] [EXCLUDE <file>...] [DEPS ...]) — one static library from
+# the .cpp files of a folder (not its subfolders). A folder without sources yet gives a
+# header-only interface target, so the link graph holds from the first commit.
+function(ostrel_module name)
+    cmake_parse_arguments(ARG "" "DIR" "DEPS;EXCLUDE" ${ARGN})
+    if(NOT ARG_DIR)
+        set(ARG_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+    endif()
+    file(GLOB sources CONFIGURE_DEPENDS ${ARG_DIR}/*.cpp)
+    foreach(ex IN LISTS ARG_EXCLUDE)
+        list(REMOVE_ITEM sources ${ARG_DIR}/${ex})
+    endforeach()
+    if(sources)
+        add_library(ostrel_${name} STATIC ${sources})
+        target_link_libraries(ostrel_${name} PUBLIC ostrel_options ${ARG_DEPS})
+    else()
+        add_library(ostrel_${name} INTERFACE)
+        target_link_libraries(ostrel_${name} INTERFACE ostrel_options ${ARG_DEPS})
+    endif()
+endfunction()
+
+# ostrel_test(NAME [DIR <folder>] LABEL <labels> [TIMEOUT s] DEPS ...) — one GoogleTest
+# program from the .cpp files of a folder; every test carries the given CTest labels.
+function(ostrel_test name)
+    cmake_parse_arguments(ARG "" "DIR;TIMEOUT" "DEPS;LABEL" ${ARGN})
+    if(NOT ARG_DIR)
+        set(ARG_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+    endif()
+    if(NOT ARG_TIMEOUT)
+        set(ARG_TIMEOUT 300)
+    endif()
+    file(GLOB sources CONFIGURE_DEPENDS ${ARG_DIR}/*.cpp)
+    if(NOT sources)
+        return()
+    endif()
+    add_executable(test_${name} ${sources})
+    target_link_libraries(test_${name} PRIVATE ostrel_options ${ARG_DEPS}
+                          GTest::gtest GTest::gmock GTest::gtest_main)
+    target_compile_definitions(test_${name} PRIVATE
+        OSTREL_SOURCE_DIR="${PROJECT_SOURCE_DIR}" OSTREL_BINARY_DIR="${PROJECT_BINARY_DIR}")
+    gtest_discover_tests(test_${name}
+        DISCOVERY_MODE PRE_TEST
+        TEST_PREFIX "${name}."
+        PROPERTIES LABELS "${ARG_LABEL}" TIMEOUT ${ARG_TIMEOUT})
+endfunction()

@@ -1,0 +1,40 @@
+// The process-wide activity log.
+#include "ui/log/activity_log.hpp"
+
+#include <algorithm>
+#include <iterator>
+
+namespace ostrel {
+
+ActivityLog& ActivityLog::instance() {
+    // Function-local static: thread-safe first use (the GLFW error callback may be first).
+    static ActivityLog log;
+    return log;
+}
+
+void ActivityLog::append(std::string tag, std::string text, int level) {
+    LogEntry entry{std::move(tag), std::move(text), level};
+    {
+        std::lock_guard lock(mutex_);
+        entries_.push_back(entry);
+        if (entries_.size() > kMaxEntries) {
+            const auto drop = static_cast<std::ptrdiff_t>(entries_.size() - kKeepEntries);
+            std::move(entries_.begin() + drop, entries_.end(), entries_.begin());
+            entries_.resize(kKeepEntries);
+        }
+    }
+    std::lock_guard lock(listener_mutex_);
+    if (listener_) listener_(entry);
+}
+
+std::vector<LogEntry> ActivityLog::snapshot() const {
+    std::lock_guard lock(mutex_);
+    return entries_;
+}
+
+void ActivityLog::set_listener(Listener listener) {
+    std::lock_guard lock(listener_mutex_);
+    listener_ = std::move(listener);
+}
+
+}  // namespace ostrel

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs every test: the normal build (unit, integration,
+# GUI under Xvfb, benchmarks once), the AddressSanitizer + UBSan build, the ThreadSanitizer build
+# of the threaded tests, and short fuzz runs. With CI=true it also checks the formatting.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/install-deps.sh
+export CCACHE_BASEDIR="$PWD"
+export CCACHE_NOHASHDIR=1
+export CTEST_PARALLEL_LEVEL=${CTEST_PARALLEL_LEVEL:-2}
+
+if [ "${CI:-}" = "true" ]; then
+    tools/check-format.sh
+fi
+
+step() { printf '\n== %s\n' "$*"; }
+
+step "build: ci"
+cmake --preset ci >/dev/null
+cmake --build --preset ci
+step "tests: ci"
+ctest --preset ci
+
+step "build: asan"
+cmake --preset asan >/dev/null
+cmake --build --preset asan
+step "tests: asan (address + undefined)"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --preset asan -LE bench
+
+step "build: tsan"
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan
+step "tests: tsan"
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --preset tsan --no-tests=ignore
+
+step "build: fuzz"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+step "tests: fuzz"
+ctest --preset fuzz --no-tests=ignore
+
+step "all tests passed"
