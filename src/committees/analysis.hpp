@@ -1,0 +1,31 @@
+// The pure part of one ticker evaluation: from fetched series to snapshots and a decision.
+#pragma once
+
+#include <string>
+
+#include "committees/decision.hpp"
+#include "config/settings.hpp"
+#include "market/snapshot.hpp"
+#include "market/timeframes.hpp"
+
+namespace ostrel {
+
+/// Everything the evaluation needs from the analysis of one ticker.
+struct TickerAnalysis {
+    bool scored = false;  ///< the trigger series held at least 20 bars
+    std::string trigger_note;
+    IndicatorSnapshot trigger_snapshot;  ///< completed (extra zones merged, 4-hour sweep)
+    IndicatorSnapshot daily_snapshot;
+    std::string strategy;
+    double price = 0.0;  ///< the mark, or the last trigger close, or the daily Kalman estimate
+    FinalDecision decision;
+};
+
+/// Builds both snapshots, completes the trigger one with the 4-hour and daily gaps, falls back
+/// on a price when `mark` is not above 0, chooses the strategy and decides. With fewer than 20
+/// trigger bars the trigger snapshot stays initial and the decision is the "no tape" one.
+TickerAnalysis analyze_ticker(const TriggerSelection& selection, double mark,
+                              const MarketContext& market, const std::string& symbol,
+                              const Settings& settings);
+
+}  // namespace ostrel
