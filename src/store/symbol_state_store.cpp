@@ -1,0 +1,138 @@
+// SQLite access of the state store: open, save (upsert) and load of one ticker's row.
+#include "store/symbol_state_store.hpp"
+
+#include <sqlite3.h>
+
+#include <utility>
+
+namespace ostrel {
+
+namespace {
+
+constexpr const char* kCreateSql =
+    "CREATE TABLE IF NOT EXISTS symbols (symbol TEXT PRIMARY KEY,holding INTEGER,qty "
+    "INTEGER,avg_price REAL,last_price REAL,last_score REAL,payload TEXT);";
+
+constexpr const char* kUpsertSql =
+    "INSERT INTO symbols(symbol,holding,qty,avg_price,last_price,last_score,payload) "
+    "VALUES(?,?,?,?,?,?,?) ON CONFLICT(symbol) DO UPDATE SET holding=excluded.holding, "
+    "qty=excluded.qty, avg_price=excluded.avg_price, last_price=excluded.last_price, "
+    "last_score=excluded.last_score, payload=excluded.payload;";
+
+constexpr const char* kSelectSql =
+    "SELECT holding,qty,avg_price,last_price,last_score,payload FROM symbols WHERE symbol=?";
+
+// Another process (or a second copy of the program) may hold the write lock for a moment.
+constexpr int kBusyTimeoutMs = 5000;
+
+/// Finalises a prepared statement on every path out.
+struct Statement {
+    sqlite3_stmt* stmt = nullptr;
+    ~Statement() { sqlite3_finalize(stmt); }
+};
+
+std::string db_error(sqlite3* db) {
+    const char* msg = db ? sqlite3_errmsg(db) : nullptr;
+    return msg && *msg ? msg : "sqlite error";
+}
+
+}  // namespace
+
+SymbolStateStore::~SymbolStateStore() {
+    std::lock_guard lock(mutex_);
+    if (db_) sqlite3_close_v2(db_);
+    db_ = nullptr;
+}
+
+void SymbolStateStore::set_error_reporter(ErrorReporter reporter) {
+    std::lock_guard lock(mutex_);
+    reporter_ = std::move(reporter);
+}
+
+std::expected<void, std::string> SymbolStateStore::open(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    if (db_) {
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+    }
+    failure_reported_ = false;
+    if (sqlite3_open(path.c_str(), &db_) != SQLITE_OK) {
+        // The handle stays set: later statements fail to prepare and loads return fresh states.
+        return std::unexpected(db_error(db_));
+    }
+    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    // WAL keeps a reader from blocking the saver and survives a killed process; when the file
+    // system cannot do WAL the default journal still works, so a failure here is not fatal.
+    sqlite3_exec(db_, "PRAGMA journal_mode=WAL;", nullptr, nullptr, nullptr);
+    sqlite3_exec(db_, "PRAGMA synchronous=NORMAL;", nullptr, nullptr, nullptr);
+    char* err = nullptr;
+    if (sqlite3_exec(db_, kCreateSql, nullptr, nullptr, &err) != SQLITE_OK) {
+        std::string text = err ? err : "sqlite exec failed";
+        sqlite3_free(err);
+        return std::unexpected(text);
+    }
+    return {};
+}
+
+std::expected<void, std::string> SymbolStateStore::save(const SymbolState& state) {
+    std::lock_guard lock(mutex_);
+    auto result = save_locked(state);
+    if (result) {
+        failure_reported_ = false;
+    } else if (!failure_reported_) {
+        failure_reported_ = true;
+        if (reporter_) {
+            reporter_(result.error() +
+                      " — the stored row keeps its previous values; further failures are not "
+                      "logged until a save succeeds");
+        }
+    }
+    return result;
+}
+
+std::expected<void, std::string> SymbolStateStore::save_locked(const SymbolState& state) {
+    if (!db_) return {};  // never opened: nothing to write to, as before the engine starts
+    const std::string payload = state_payload(state);
+    Statement st;
+    if (sqlite3_prepare_v2(db_, kUpsertSql, -1, &st.stmt, nullptr) != SQLITE_OK) {
+        return std::unexpected("State save failed for " + state.symbol + ": " + db_error(db_));
+    }
+    sqlite3_bind_text(st.stmt, 1, state.symbol.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int(st.stmt, 2, state.holding ? 1 : 0);
+    sqlite3_bind_int(st.stmt, 3, state.qty);
+    sqlite3_bind_double(st.stmt, 4, state.avg_price);
+    sqlite3_bind_double(st.stmt, 5, state.last_price);
+    sqlite3_bind_double(st.stmt, 6, state.last_score);
+    sqlite3_bind_text(st.stmt, 7, payload.c_str(), static_cast<int>(payload.size()),
+                      SQLITE_TRANSIENT);
+    if (sqlite3_step(st.stmt) != SQLITE_DONE) {
+        return std::unexpected("State save failed for " + state.symbol + ": " + db_error(db_));
+    }
+    return {};
+}
+
+SymbolState SymbolStateStore::load(const std::string& ticker) {
+    std::lock_guard lock(mutex_);
+    SymbolState state;
+    state.symbol = ticker;
+    if (!db_) return state;
+    Statement st;
+    if (sqlite3_prepare_v2(db_, kSelectSql, -1, &st.stmt, nullptr) != SQLITE_OK) return state;
+    sqlite3_bind_text(st.stmt, 1, ticker.c_str(), -1, SQLITE_TRANSIENT);
+    if (sqlite3_step(st.stmt) != SQLITE_ROW) return state;
+    state.holding = sqlite3_column_int64(st.stmt, 0) != 0;
+    state.qty = sqlite3_column_int(st.stmt, 1);
+    state.avg_price = sqlite3_column_double(st.stmt, 2);
+    state.last_price = sqlite3_column_double(st.stmt, 3);
+    state.last_score = sqlite3_column_double(st.stmt, 4);
+    if (sqlite3_column_type(st.stmt, 5) != SQLITE_NULL) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st.stmt, 5));
+        const int len = sqlite3_column_bytes(st.stmt, 5);
+        if (text && read_state_payload(std::string(text, static_cast<std::size_t>(len)), state)) {
+            state.order_in_flight = !state.pending_order_id.empty();
+        }
+    }
+    return state;
+}
+
+}  // namespace ostrel

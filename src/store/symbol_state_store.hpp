@@ -1,0 +1,53 @@
+// The per-ticker state database: one SQLite row per ticker that was ever on the Monitor list.
+#pragma once
+
+#include <expected>
+#include <functional>
+#include <mutex>
+#include <string>
+
+#include "engine/state/symbol_state.hpp"
+
+struct sqlite3;
+
+namespace ostrel {
+
+/// Keeps lots, pending orders and resting-order ids across restarts in table `symbols`.
+class SymbolStateStore {
+  public:
+    /// Receives the text of a failed save; called once per run of failures, not on every one.
+    using ErrorReporter = std::function<void(const std::string&)>;
+
+    SymbolStateStore() = default;
+    ~SymbolStateStore();
+    SymbolStateStore(const SymbolStateStore&) = delete;
+    SymbolStateStore& operator=(const SymbolStateStore&) = delete;
+
+    /// Opens (creating when missing) the database file and the table, in WAL mode.
+    std::expected<void, std::string> open(const std::string& path);
+
+    /// Inserts or replaces the ticker's row. On failure the old row stays and the error is
+    /// returned (and handed to the reporter the first time in a row).
+    std::expected<void, std::string> save(const SymbolState& state);
+
+    /// The stored state of the ticker, or a fresh one. Analysis fields are not read back.
+    SymbolState load(const std::string& ticker);
+
+    void set_error_reporter(ErrorReporter reporter);
+
+  private:
+    std::expected<void, std::string> save_locked(const SymbolState& state);
+
+    std::mutex mutex_;
+    sqlite3* db_ = nullptr;
+    ErrorReporter reporter_;
+    bool failure_reported_ = false;
+};
+
+/// The compact JSON payload column of a state.
+std::string state_payload(const SymbolState& state);
+
+/// Reads the persisted payload members into `state`; returns false when the text is not JSON.
+bool read_state_payload(const std::string& payload, SymbolState& state);
+
+}  // namespace ostrel
