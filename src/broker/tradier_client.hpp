@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <expected>
 #include <functional>
 #include <memory>
@@ -112,6 +113,7 @@ class TradierClient {
     bool production_ = true;
     std::string rest_url_override_;
     std::string account_id_;
+    std::uint64_t config_generation_ = 0;
 
     mutable std::mutex data_mutex_;  // quote cache, bar cache, stream tickers and status
     QuoteCache quote_cache_;
