@@ -1,0 +1,56 @@
+// The pure part of one ticker evaluation: snapshots, zone merge, price fallback and decision.
+#include "committees/analysis.hpp"
+
+#include <utility>
+#include <vector>
+
+#include "committees/decide.hpp"
+#include "committees/records.hpp"
+#include "market/pattern_zones.hpp"
+
+namespace ostrel {
+
+TickerAnalysis analyze_ticker(const TriggerSelection& sel, double mark, const MarketContext& market,
+                              const std::string& symbol, const Settings& settings) {
+    TickerAnalysis out;
+    out.trigger_note = sel.note;
+    const bool daily_usable = sel.daily.size() >= kMinSeriesBars;
+    if (daily_usable) out.daily_snapshot = build_daily_snapshot(sel.daily);
+
+    double price = mark;
+    if (!(price > 0.0) && !sel.trigger.empty()) price = sel.trigger.back().close;
+    if (!(price > 0.0) && out.daily_snapshot.kalman > 0.0) price = out.daily_snapshot.kalman;
+    out.price = price;
+
+    out.scored = sel.trigger.size() >= kMinSeriesBars;
+    if (out.scored) {
+        // The indicator period is a whole number of bars.
+        const double period = settings.indicator_period;
+        const int whole = period >= 1.0 && period <= 1000.0 ? static_cast<int>(period) : 14;
+        out.trigger_snapshot = build_trigger_snapshot(sel.trigger, whole);
+        merge_zones(out.trigger_snapshot, sel.four_hour_gaps);
+        if (daily_usable) {
+            std::vector<PriceZone> daily_gaps;
+            append_fair_value_gaps(sel.daily, daily_gaps);
+            merge_zones(out.trigger_snapshot, daily_gaps);
+        }
+        if (sel.four_hour_sweep) out.trigger_snapshot.sweep_reclaim = true;
+    }
+    out.strategy = choose_strategy(out.daily_snapshot, price, settings);
+
+    // The snapshots travel into the inputs and back out, so only the fast slot is a copy.
+    CommitteeInputs in;
+    in.fast_snapshot = out.trigger_snapshot;
+    in.trigger_snapshot = std::move(out.trigger_snapshot);
+    in.daily_snapshot = std::move(out.daily_snapshot);
+    in.market = market;
+    in.symbol = symbol;
+    in.strategy = out.strategy;
+    in.price = price;
+    out.decision = decide(in, settings);
+    out.trigger_snapshot = std::move(in.trigger_snapshot);
+    out.daily_snapshot = std::move(in.daily_snapshot);
+    return out;
+}
+
+}  // namespace ostrel

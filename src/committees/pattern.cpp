@@ -1,0 +1,46 @@
+// Pattern committee: scores the bullish chart patterns of the trigger tape.
+#include <string>
+
+#include "committees/committees.hpp"
+#include "committees/verdict_text.hpp"
+
+namespace ostrel {
+
+CommitteeVerdict pattern_committee(const CommitteeInputs& in) {
+    CommitteeVerdict v;
+    const IndicatorSnapshot& t = in.trigger_snapshot;
+    auto& reasons = v.reasons;
+    double s = 50.0;
+    std::string label = "NONE";
+    if (t.dragon == "DRAGON_BULL_CONFIRMED") {
+        s = 75.0;
+        reasons.push_back("Dragon Pattern");
+        label = "DRAGON";
+    }
+    if (t.three_bar == "3_BAR_PLAY_BULL") {
+        s += 20.0;
+        reasons.push_back("3-Bar Play");
+        label = "3-BAR PLAY";
+    }
+    if (t.pocket_pivot) {
+        s += 15.0;
+        reasons.push_back("Pocket pivot");
+        if (label == "NONE") label = "POCKET PIVOT";
+    }
+    // No detector fills the next two slots yet; a future one plugs straight in here.
+    if (t.wolfe == "BULL_WOLFE_WAVE") {
+        s += 20.0;
+        reasons.push_back("Wolfe Wave");
+        label = "WOLFE WAVE";
+    }
+    if (t.qm_level == "BULLISH_QM_LEVEL") {
+        s += 25.0;
+        reasons.push_back("QM Sniper Level");
+        label = "QM LEVEL";
+    }
+    v.pattern_score = clamp_score(s);
+    v.pattern_label = label;
+    return v;
+}
+
+}  // namespace ostrel

@@ -1,0 +1,172 @@
+// The trigger and daily snapshot builders and the zone merge.
+//
+// The builders read only last values, so they run the routines' per-step arithmetic
+// (market/kernels.hpp) straight over the bars instead of materialising every series; the
+// numbers are the same ones the indicator library returns.
+#include "market/snapshot.hpp"
+
+#include <cmath>
+#include <cstddef>
+
+#include "market/close_kernels.hpp"
+#include "market/indicators.hpp"
+#include "market/kernels.hpp"
+#include "market/pattern_zones.hpp"
+#include "market/patterns.hpp"
+
+namespace ostrel {
+
+namespace {
+
+double finite_or(double v, double fallback) {
+    return std::isfinite(v) ? v : fallback;
+}
+
+/// A view of the closes of a bar series, so routines over closes need no copy.
+struct CloseView {
+    const BarSeries& bars;
+    double operator()(std::size_t j) const { return bars[j].close; }
+};
+
+/// The four MACD fields; `macd_hist_prev` stays 0 unless a finite second-to-last value exists.
+void fill_macd(const BarSeries& bars, IndicatorSnapshot& s) {
+    kernel::Macd m;
+    double prev_hist = 0.0;
+    for (std::size_t i = 0; i < bars.size(); ++i) {
+        prev_hist = m.hist;
+        m.push(bars[i].close);
+    }
+    s.macd = finite_or(m.line, 0.0);
+    s.macd_signal = finite_or(m.signal, 0.0);
+    s.macd_hist = finite_or(m.hist, 0.0);
+    if (bars.size() >= 2) s.macd_hist_prev = finite_or(prev_hist, 0.0);
+}
+
+double atr_of(const BarSeries& bars, double alpha) {
+    kernel::Ewma avg(alpha);
+    double last = 0.0;
+    for (std::size_t i = 0; i < bars.size(); ++i)
+        last = avg.push(kernel::true_range_at(bars, i));
+    return finite_or(last, 0.0);
+}
+
+double kalman_of(const BarSeries& bars) {
+    kernel::Kalman k(bars.front().close);
+    double last = 0.0;
+    for (const Bar& b : bars)
+        last = k.push(b.close);
+    return finite_or(last, bars.back().close);
+}
+
+double sma_last(const BarSeries& bars, std::size_t p) {
+    if (bars.size() < p) return 0.0;
+    return finite_or(kernel::window_mean(CloseView{bars}, bars.size() - 1, p), 0.0);
+}
+
+void fill_bollinger(const BarSeries& bars, IndicatorSnapshot& s) {
+    const kernel::Bands b = kernel::bollinger_of(CloseView{bars}, bars.size());
+    s.bb_upper = b.upper;
+    s.bb_lower = b.lower;
+    s.pct_b = b.pct_b;
+}
+
+/// %K at the last bar and %D, the mean of the last three %K values (NaN-aware like `sma`).
+void fill_stochastic(const BarSeries& bars, IndicatorSnapshot& s) {
+    const std::size_t n = bars.size();
+    const std::size_t last = n - 1;
+    if (last >= 13) s.stoch_k = finite_or(kernel::stoch_k_at(bars, last), 50.0);
+    if (last >= 15) {
+        auto k_at = [&bars](std::size_t j) { return kernel::stoch_k_at(bars, j); };
+        s.stoch_d = finite_or(kernel::window_mean(k_at, last, 3), 50.0);
+    }
+    if (last >= 13) s.williams_r = finite_or(kernel::williams_r_at(bars, last), -50.0);
+}
+
+double rvol_last(const BarSeries& bars) {
+    const std::size_t last = bars.size() - 1;
+    auto vol = [&bars](std::size_t j) { return bars[j].volume; };
+    const double avg = kernel::window_mean(vol, last, 20);
+    if (!std::isfinite(avg) || avg == 0.0) return 0.0;
+    return finite_or(bars[last].volume / avg, 1.0);
+}
+
+void fill_zones(const BarSeries& bars, IndicatorSnapshot& s) {
+    s.zones.clear();
+    append_supply_demand_zones(bars, s.zones);
+    append_fair_value_gaps(bars, s.zones);
+}
+
+}  // namespace
+
+IndicatorSnapshot build_trigger_snapshot(const BarSeries& bars, int rsi_period) {
+    IndicatorSnapshot s;
+    if (bars.size() < 20) return s;
+    s.valid = true;
+    s.rsi = kernel::rsi_of(CloseView{bars}, bars.size(), rsi_period);
+    s.rsi_fast = s.rsi;
+    fill_macd(bars, s);
+    fill_stochastic(bars, s);
+    s.atr = atr_of(bars, 2.0 / 15.0);
+    s.rvol = rvol_last(bars);
+    s.rvol_fast = s.rvol;
+    s.kalman = kalman_of(bars);
+    s.hurst = kernel::hurst_of(CloseView{bars}, bars.size());
+    s.entropy = kernel::entropy_of(CloseView{bars}, bars.size());
+    s.flow_toxicity = flow_toxicity_rank(bars);
+
+    s.squeeze = squeeze_state(bars, 2.0, 1.5);
+    s.three_bar = three_bar_play(bars);
+    s.dragon = dragon(bars);
+    s.pocket_pivot = pocket_pivot(bars);
+    s.absorption = two_bar_sweep(bars);
+    s.sweep_reclaim = sweep_reclaim(bars);
+    fill_zones(bars, s);
+    fill_bollinger(bars, s);
+
+    s.coherence = 100.0;
+    if (s.rsi > 70.0 && s.rvol < 0.8) {
+        s.coherence = 40.0;
+        s.coherence_flags = "[\"RSI_OB_NO_VOL\"]";
+    }
+    return s;
+}
+
+IndicatorSnapshot build_daily_snapshot(const BarSeries& bars) {
+    IndicatorSnapshot s;
+    if (bars.size() < 20) return s;
+    s.valid = true;
+    kernel::Dmi dmi;
+    for (std::size_t i = 0; i < bars.size(); ++i)
+        dmi.push(bars, i);
+    s.adx = finite_or(dmi.adx_value, 0.0);
+    s.plus_di = finite_or(dmi.plus_di, 0.0);
+    s.minus_di = finite_or(dmi.minus_di, 0.0);
+    s.sma50 = sma_last(bars, 50);
+    s.sma200 = sma_last(bars, 200);
+    s.atr = atr_of(bars, 1.0 / 14.0);
+    s.kalman = kalman_of(bars);
+    s.hurst = kernel::hurst_of(CloseView{bars}, bars.size());
+    s.entropy = kernel::entropy_of(CloseView{bars}, bars.size());
+    s.rsi = kernel::rsi_of(CloseView{bars}, bars.size(), 14);
+    fill_macd(bars, s);
+    fill_bollinger(bars, s);
+    s.sweep_reclaim = sweep_reclaim(bars);
+    fill_zones(bars, s);
+    return s;
+}
+
+void merge_zones(IndicatorSnapshot& snapshot, const std::vector<PriceZone>& extra) {
+    for (const PriceZone& z : extra) {
+        bool present = false;
+        for (const PriceZone& have : snapshot.zones) {
+            if (have.kind == z.kind && std::fabs(have.upper - z.upper) <= 1e-8 &&
+                std::fabs(have.lower - z.lower) <= 1e-8) {
+                present = true;
+                break;
+            }
+        }
+        if (!present) snapshot.zones.push_back(z);
+    }
+}
+
+}  // namespace ostrel

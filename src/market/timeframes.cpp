@@ -1,0 +1,86 @@
+// Bar aggregation, the choice of the trigger series and the prices derived from a quote.
+#include "market/timeframes.hpp"
+
+#include <algorithm>
+#include <cstddef>
+#include <string>
+#include <utility>
+
+#include "market/pattern_zones.hpp"
+#include "market/patterns.hpp"
+
+namespace ostrel {
+
+BarSeries aggregate(const BarSeries& series, int n) {
+    BarSeries out;
+    if (series.empty() || n < 1) return out;
+    const auto group = static_cast<std::size_t>(n);
+    const std::size_t min_tail = std::max<std::size_t>(1, group / 2);
+    out.reserve(series.size() / group + 1);
+    for (std::size_t first = 0; first < series.size(); first += group) {
+        const std::size_t last = std::min(first + group, series.size()) - 1;
+        if (last - first + 1 < group && last - first + 1 < min_tail) break;
+        Bar bar = series[first];
+        bar.time = series[last].time;
+        bar.close = series[last].close;
+        for (std::size_t i = first + 1; i <= last; ++i) {
+            bar.high = std::max(bar.high, series[i].high);
+            bar.low = std::min(bar.low, series[i].low);
+            bar.volume += series[i].volume;
+        }
+        out.push_back(bar);
+    }
+    return out;
+}
+
+double mark_price(const Quote& quote) {
+    if (quote.bid > 0.0 && quote.ask > 0.0) return (quote.bid + quote.ask) / 2.0;
+    if (quote.last > 0.0) return quote.last;
+    if (quote.bid > 0.0) return quote.bid;
+    return quote.ask;
+}
+
+double off_hours_price(const Quote& quote, double fallback) {
+    if (quote.premarket_price > 0.0) return quote.premarket_price;
+    if (quote.last > 0.0) return quote.last;
+    if (quote.bid > 0.0) return quote.ask > 0.0 ? (quote.bid + quote.ask) / 2.0 : quote.bid;
+    if (quote.ask > 0.0) return quote.ask;
+    return fallback;
+}
+
+TriggerSelection select_trigger_series(const IntradayFetch& fetch_intraday,
+                                       const DailyFetch& fetch_daily) {
+    TriggerSelection sel;
+    auto quarter = fetch_intraday("15min");
+    if (quarter && quarter->size() >= kMinSeriesBars) {
+        BarSeries hourly = aggregate(*quarter, 4);
+        const BarSeries four_hour = aggregate(*quarter, 16);
+        if (hourly.size() < kMinSeriesBars) {
+            sel.note = "15m trigger (" + std::to_string(quarter->size()) + " bars)";
+            sel.trigger = std::move(*quarter);
+        } else {
+            sel.note = "1H swing trigger (" + std::to_string(hourly.size()) + " bars from 15m)";
+            sel.trigger = std::move(hourly);
+        }
+        if (four_hour.size() >= kMinFourHourBars) {
+            sel.has_four_hour = true;
+            append_fair_value_gaps(four_hour, sel.four_hour_gaps);
+            sel.four_hour_sweep = sweep_reclaim(four_hour);
+        }
+    } else {
+        auto five = fetch_intraday("5min");
+        if (five && five->size() >= kMinSeriesBars) {
+            sel.note = "5m trigger (" + std::to_string(five->size()) + " bars)";
+            sel.trigger = std::move(*five);
+        }
+    }
+    auto daily = fetch_daily();
+    if (daily) sel.daily = std::move(*daily);
+    if (sel.trigger.empty() && sel.daily.size() >= kMinSeriesBars) {
+        sel.note = "daily fallback (" + std::to_string(sel.daily.size()) + " bars)";
+        sel.trigger = sel.daily;
+    }
+    return sel;
+}
+
+}  // namespace ostrel
