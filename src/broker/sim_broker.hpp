@@ -1,0 +1,79 @@
+// The paper book: an IBroker that fills orders locally and journals each fill.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "broker/ibroker.hpp"
+
+namespace ostrel {
+
+/// One paper fill, one line of paper_blotter.jsonl.
+struct PaperFill {
+    std::string symbol;
+    std::string side;
+    int qty = 0;
+    double price = 0.0;
+    std::string id;  ///< "P" + number
+    std::string reason;
+    double pnl = 0.0;  ///< realised on a sell; 0 for a buy
+    std::int64_t ts_ms = 0;
+};
+
+/// One resting paper stop.
+struct PaperStop {
+    std::string id;  ///< "S" + number
+    std::string symbol;
+    int quantity = 0;
+    double stop_price = 0.0;
+};
+
+/// Fills limit orders at their own price at once; keeps sell stops that fire on reported prices.
+class SimBroker final : public IBroker {
+  public:
+    /// `data_dir` receives paper_blotter.jsonl.
+    explicit SimBroker(std::filesystem::path data_dir, double starting_cash = 25000.0);
+
+    std::string name() const override { return "paper"; }
+    std::expected<AccountSnapshot, std::string> account_snapshot() override;
+    OrderResult place(const OrderRequest& request) override;
+    ActionResult cancel(const std::string& order_id) override;
+    ActionResult modify_stop(const std::string& order_id, double new_stop) override;
+    /// Always refused: paper limit orders fill at once, there is nothing to change.
+    ActionResult modify_limit(const std::string& order_id, double new_limit,
+                              const std::string& duration) override;
+
+    /// Records the latest price of a symbol, fires its stops at that price and revalues.
+    void mark_price(const std::string& symbol, double price);
+    int position_quantity(const std::string& symbol) const;
+    double average_cost(const std::string& symbol) const;
+    /// The fills of this run, oldest first.
+    std::vector<PaperFill> fills() const;
+    /// The resting stops, by id.
+    std::vector<PaperStop> resting_stops() const;
+
+    /// The blotter line of a fill (without the line end); strings are JSON-escaped.
+    static std::string blotter_line(const PaperFill& fill);
+
+  private:
+    OrderResult fill_locked(const OrderRequest& request);
+    void trigger_stops_locked(const std::string& symbol, double price);
+    void revalue_locked();
+    std::string next_id_locked(char prefix);
+
+    std::filesystem::path data_dir_;
+    AccountSnapshot account_;
+    std::vector<PaperFill> fills_;
+    std::map<std::string, int> positions_;
+    std::map<std::string, double> average_costs_;
+    std::map<std::string, double> last_prices_;
+    std::map<std::string, PaperStop> stops_;
+    int next_id_ = 1;
+    mutable std::mutex mutex_;
+};
+
+}  // namespace ostrel
