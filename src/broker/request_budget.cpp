@@ -64,8 +64,12 @@ std::int32_t RequestBudget::acquire(RequestGroup group) {
             return static_cast<std::int32_t>(
                 std::clamp<std::int64_t>(waited.count(), 0, INT32_MAX));
         }
+        const bool has_room = static_cast<int>(queue.size()) < caps_[index(group)];
         auto until = queue.empty() ? now + kEmptyQueueRetry : queue.front() + kWindow;
         if (blocked && blocked_until_ >= until) until = blocked_until_;
+        // Only the pause holds us: wake when it ends rather than when the oldest send of a
+        // group with room leaves the window, so a 5 s back-off lasts 5 s, not 6.
+        if (blocked && has_room && !queue.empty()) until = blocked_until_;
         const auto wait = std::clamp<Clock::duration>(until - now, kMinSleep, kMaxSleep);
         lock.unlock();
         source_.sleep(wait);
