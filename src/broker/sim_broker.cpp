@@ -54,6 +54,9 @@ std::expected<AccountSnapshot, std::string> SimBroker::account_snapshot() {
 
 OrderResult SimBroker::place(const OrderRequest& request) {
     std::lock_guard lock(mutex_);
+    // An OCO exit rests until the price reaches one leg. Filling it at once, like a plain
+    // limit, would sell the scale-out at a target the market never reached.
+    if (request.order_class == "oco") return rest_oco_locked(request);
     if (request.type != "stop" && request.type != "stop_limit") return fill_locked(request);
 
     if (request.side == "buy") return std::unexpected("Paper buy-stop not used");
@@ -63,7 +66,7 @@ OrderResult SimBroker::place(const OrderRequest& request) {
         return std::unexpected("Paper stop qty exceeds position");
     }
     const std::string id = next_id_locked('S');
-    stops_[id] = PaperStop{id, request.symbol, request.quantity, request.stop};
+    stops_[id] = PaperStop{id, request.symbol, request.quantity, request.stop, ""};
     char price[64];
     std::snprintf(price, sizeof price, "%f", request.stop);
     log_info("PAPER", "Resting stop " + id + " " + request.symbol + " qty " +
@@ -76,7 +79,15 @@ OrderResult SimBroker::place(const OrderRequest& request) {
 
 ActionResult SimBroker::cancel(const std::string& order_id) {
     std::lock_guard lock(mutex_);
-    stops_.erase(order_id);
+    // Cancelling either leg of an OCO pair cancels the pair.
+    if (const auto stop = stops_.find(order_id); stop != stops_.end()) {
+        targets_.erase(stop->second.oco_target_id);
+        stops_.erase(stop);
+    }
+    if (const auto target = targets_.find(order_id); target != targets_.end()) {
+        stops_.erase(target->second.stop_id);
+        targets_.erase(target);
+    }
     return {true, ""};
 }
 
@@ -102,6 +113,7 @@ void SimBroker::mark_price(const std::string& symbol, double price) {
     std::lock_guard lock(mutex_);
     last_prices_[symbol] = price;
     trigger_stops_locked(symbol, price);
+    trigger_targets_locked(symbol, price);
     revalue_locked();
 }
 
@@ -128,6 +140,95 @@ std::vector<PaperStop> SimBroker::resting_stops() const {
     for (const auto& [id, stop] : stops_)
         out.push_back(stop);
     return out;
+}
+
+std::vector<PaperTarget> SimBroker::resting_targets() const {
+    std::lock_guard lock(mutex_);
+    std::vector<PaperTarget> out;
+    for (const auto& [id, target] : targets_)
+        out.push_back(target);
+    return out;
+}
+
+std::vector<BrokerOrder> SimBroker::open_orders() const {
+    std::lock_guard lock(mutex_);
+    std::vector<BrokerOrder> out;
+    for (const auto& [id, t] : targets_) {
+        BrokerOrder o;
+        o.id = t.id;
+        o.symbol = t.symbol;
+        o.side = "sell";
+        o.status = "open";
+        o.type = "limit";
+        o.duration = "gtc";
+        o.quantity = t.quantity;
+        o.remaining_quantity = t.quantity;
+        o.price = t.limit_price;
+        out.push_back(o);
+    }
+    for (const auto& [id, st] : stops_) {
+        BrokerOrder o;
+        o.id = st.id;
+        o.symbol = st.symbol;
+        o.side = "sell";
+        o.status = "open";
+        o.type = "stop";
+        o.duration = "gtc";
+        o.quantity = st.quantity;
+        o.remaining_quantity = st.quantity;
+        o.stop_price = st.stop_price;
+        out.push_back(o);
+    }
+    return out;
+}
+
+OrderResult SimBroker::rest_oco_locked(const OrderRequest& request) {
+    if (request.quantity < 1 || request.price <= 0.0 || request.stop <= 0.0) {
+        return std::unexpected("Invalid paper OCO");
+    }
+    const auto held = positions_.find(request.symbol);
+    if (request.quantity > (held == positions_.end() ? 0 : held->second)) {
+        return std::unexpected("Paper stop qty exceeds position");
+    }
+    const std::string target_id = next_id_locked('O');
+    const std::string stop_id = next_id_locked('S');
+    targets_[target_id] =
+        PaperTarget{target_id, request.symbol, request.quantity, request.price, stop_id};
+    stops_[stop_id] = PaperStop{stop_id, request.symbol, request.quantity, request.stop, target_id};
+    char limit[64];
+    char stop[64];
+    std::snprintf(limit, sizeof limit, "%f", request.price);
+    std::snprintf(stop, sizeof stop, "%f", request.stop);
+    log_info("PAPER", "Resting OCO " + target_id + "/" + stop_id + " " + request.symbol + " qty " +
+                          std::to_string(request.quantity) + " limit " + limit + " stop " + stop);
+    if (const auto last = last_prices_.find(request.symbol); last != last_prices_.end()) {
+        trigger_stops_locked(request.symbol, last->second);
+        trigger_targets_locked(request.symbol, last->second);
+    }
+    return target_id;
+}
+
+void SimBroker::trigger_targets_locked(const std::string& symbol, double price) {
+    std::vector<std::string> hit;
+    for (const auto& [id, target] : targets_) {
+        if (target.symbol == symbol && target.limit_price > 0.0 && price >= target.limit_price) {
+            hit.push_back(id);
+        }
+    }
+    for (const std::string& id : hit) {
+        const auto it = targets_.find(id);
+        if (it == targets_.end()) continue;
+        const PaperTarget target = it->second;
+        targets_.erase(it);
+        stops_.erase(target.stop_id);  // one cancels the other
+        OrderRequest sell;
+        sell.symbol = symbol;
+        sell.side = "sell";
+        sell.quantity = target.quantity;
+        sell.price = price;
+        sell.reason = "paper GTC target";
+        if (auto result = fill_locked(sell); !result) log_error("PAPER", result.error());
+    }
 }
 
 std::string SimBroker::next_id_locked(char prefix) {
@@ -191,8 +292,11 @@ void SimBroker::trigger_stops_locked(const std::string& symbol, double price) {
         }
     }
     for (const std::string& id : hit) {
-        const PaperStop stop = stops_[id];
-        stops_.erase(id);
+        const auto it = stops_.find(id);
+        if (it == stops_.end()) continue;  // its OCO partner fired first
+        const PaperStop stop = it->second;
+        stops_.erase(it);
+        targets_.erase(stop.oco_target_id);  // one cancels the other
         OrderRequest sell;
         sell.symbol = symbol;
         sell.side = "sell";

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "broker/broker_records.hpp"
 #include "broker/ibroker.hpp"
 
 namespace ostrel {
@@ -30,9 +31,20 @@ struct PaperStop {
     std::string symbol;
     int quantity = 0;
     double stop_price = 0.0;
+    std::string oco_target_id;  ///< the target leg this stop cancels when it fires; may be empty
 };
 
-/// Fills limit orders at their own price at once; keeps sell stops that fire on reported prices.
+/// The profit-target leg of a paper OCO pair.
+struct PaperTarget {
+    std::string id;  ///< "O" + number; the id `place` returns for the pair
+    std::string symbol;
+    int quantity = 0;
+    double limit_price = 0.0;
+    std::string stop_id;  ///< the pair's stop leg
+};
+
+/// Fills limit orders at their own price at once; keeps sell stops and OCO target/stop pairs
+/// that fire on reported prices.
 class SimBroker final : public IBroker {
   public:
     /// `data_dir` receives paper_blotter.jsonl.
@@ -53,15 +65,21 @@ class SimBroker final : public IBroker {
     double average_cost(const std::string& symbol) const;
     /// The fills of this run, oldest first.
     std::vector<PaperFill> fills() const;
-    /// The resting stops, by id.
+    /// The resting stops (plain and OCO legs), by id.
     std::vector<PaperStop> resting_stops() const;
+    /// The resting OCO target legs, by id.
+    std::vector<PaperTarget> resting_targets() const;
+    /// Every resting order as the broker's order list would show it (status "open").
+    std::vector<BrokerOrder> open_orders() const;
 
     /// The blotter line of a fill (without the line end); strings are JSON-escaped.
     static std::string blotter_line(const PaperFill& fill);
 
   private:
     OrderResult fill_locked(const OrderRequest& request);
+    OrderResult rest_oco_locked(const OrderRequest& request);
     void trigger_stops_locked(const std::string& symbol, double price);
+    void trigger_targets_locked(const std::string& symbol, double price);
     void revalue_locked();
     std::string next_id_locked(char prefix);
 
@@ -72,6 +90,7 @@ class SimBroker final : public IBroker {
     std::map<std::string, double> average_costs_;
     std::map<std::string, double> last_prices_;
     std::map<std::string, PaperStop> stops_;
+    std::map<std::string, PaperTarget> targets_;
     int next_id_ = 1;
     mutable std::mutex mutex_;
 };

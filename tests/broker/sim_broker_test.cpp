@@ -133,7 +133,7 @@ TEST_F(SimBrokerTest, StopsFireAtTheObservedPrice) {
     ASSERT_TRUE(id);
     EXPECT_EQ(id->front(), 'S');
     EXPECT_TRUE(logged("PAPER", "Resting stop " + *id + " AAPL qty 10 @ 95.000000"));
-    book.mark_price("AAPL", 0);  // no price: nothing happens
+    book.mark_price("AAPL", 0);     // no price: nothing happens
     book.mark_price("AAPL", 95.5);  // above a sell stop: it keeps resting
     EXPECT_EQ(book.position_quantity("AAPL"), 10);
     book.mark_price("AAPL", 94.5);  // through the stop
@@ -184,6 +184,54 @@ TEST_F(SimBrokerTest, AStopWhoseSharesWereSoldFailsAndIsLogged) {
     EXPECT_EQ(book.position_quantity("AAPL"), 5);
     EXPECT_TRUE(book.resting_stops().empty());
     EXPECT_TRUE(logged("PAPER", "Paper short not allowed", 2));
+}
+
+OrderRequest oco(const char* symbol, int qty, double target, double stop) {
+    OrderRequest r;
+    r.symbol = symbol;
+    r.side = "sell";
+    r.quantity = qty;
+    r.price = target;
+    r.stop = stop;
+    r.duration = "gtc";
+    r.order_class = "oco";
+    r.reason = "GTC OCO target/stop";
+    return r;
+}
+
+TEST_F(SimBrokerTest, OcoRestsUntilOneLegFiresAndCancelsTheOther) {
+    SimBroker book(dir_);
+    ASSERT_TRUE(book.place(limit("AAPL", "buy", 9, 50)));
+    const auto pair = book.place(oco("AAPL", 3, 56.01, 47.99));
+    ASSERT_TRUE(pair) << pair.error();
+    EXPECT_EQ(*pair, "O2");
+    EXPECT_EQ(book.position_quantity("AAPL"), 9);  // nothing sold at the target yet
+    const auto listed = book.open_orders();
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed[0].id, "O2");
+    EXPECT_EQ(listed[0].type, "limit");
+    EXPECT_EQ(listed[0].price, 56.01);
+    EXPECT_EQ(listed[1].id, "S3");
+    EXPECT_EQ(listed[1].type, "stop");
+    EXPECT_EQ(listed[1].stop_price, 47.99);
+
+    book.mark_price("AAPL", 56.2);
+    EXPECT_EQ(book.position_quantity("AAPL"), 6);
+    EXPECT_EQ(book.fills().back().reason, "paper GTC target");
+    EXPECT_TRUE(book.open_orders().empty());
+
+    // The stop leg firing takes the target with it.
+    ASSERT_TRUE(book.place(oco("AAPL", 2, 60, 55)));
+    book.mark_price("AAPL", 54.9);
+    EXPECT_EQ(book.position_quantity("AAPL"), 4);
+    EXPECT_TRUE(book.open_orders().empty());
+
+    // Cancelling one leg cancels the pair; bad pairs are refused.
+    const std::string id = *book.place(oco("AAPL", 2, 60, 50));
+    EXPECT_TRUE(book.cancel(id).ok);
+    EXPECT_TRUE(book.open_orders().empty());
+    EXPECT_EQ(book.place(oco("AAPL", 2, 0, 50)).error(), "Invalid paper OCO");
+    EXPECT_EQ(book.place(oco("AAPL", 5, 60, 50)).error(), "Paper stop qty exceeds position");
 }
 
 TEST_F(SimBrokerTest, IdsShareOneSequence) {
