@@ -150,13 +150,26 @@ std::string choose_strategy(const IndicatorSnapshot& daily, double price, const 
 }
 
 FinalDecision decide(const CommitteeInputs& in, const Settings& cfg) {
-    CommitteeVerdict momentum = momentum_committee(in, cfg);
-    if (momentum.momentum_label == "NO DATA") return no_tape_decision();
-    const CommitteeVerdict trend = trend_committee(in, cfg);
-    const CommitteeVerdict vol = volatility_committee(in, cfg);
-    const CommitteeVerdict flow = flow_committee(in, cfg);
-    const CommitteeVerdict pattern = pattern_committee(in);
-    const CommitteeVerdict macro = macro_committee(in, cfg);
+    CommitteeVerdicts v;
+    v.momentum = momentum_committee(in, cfg);
+    if (v.momentum.momentum_label == "NO DATA") return no_tape_decision();
+    v.trend = trend_committee(in, cfg);
+    v.volatility = volatility_committee(in, cfg);
+    v.flow = flow_committee(in, cfg);
+    v.pattern = pattern_committee(in);
+    v.macro = macro_committee(in, cfg);
+    return combine_verdicts(v, in, cfg);
+}
+
+FinalDecision combine_verdicts(const CommitteeVerdicts& v, const CommitteeInputs& in,
+                               const Settings& cfg) {
+    if (v.momentum.momentum_label == "NO DATA") return no_tape_decision();
+    const CommitteeVerdict& momentum = v.momentum;
+    const CommitteeVerdict& trend = v.trend;
+    const CommitteeVerdict& vol = v.volatility;
+    const CommitteeVerdict& flow = v.flow;
+    const CommitteeVerdict& pattern = v.pattern;
+    const CommitteeVerdict& macro = v.macro;
 
     FinalDecision d;
     const bool toxic = flow.flow_label == "TOXIC";

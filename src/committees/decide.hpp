@@ -14,6 +14,21 @@ namespace ostrel {
 /// "Mean Reversion".
 std::string choose_strategy(const IndicatorSnapshot& daily, double price, const Settings& settings);
 
+/// The six verdicts, each with only its own score, label and reasons filled.
+struct CommitteeVerdicts {
+    CommitteeVerdict momentum;
+    CommitteeVerdict trend;
+    CommitteeVerdict volatility;
+    CommitteeVerdict flow;
+    CommitteeVerdict pattern;
+    CommitteeVerdict macro;
+};
+
+/// Combines six verdicts: penalties, weighted score with synergy, votes, the entry model and
+/// the trade card. `decide` is the committees followed by this.
+FinalDecision combine_verdicts(const CommitteeVerdicts& verdicts, const CommitteeInputs& inputs,
+                               const Settings& settings);
+
 /// Runs the six committees, combines their verdicts, votes, applies the entry model and writes
 /// the thesis and the trade card.
 FinalDecision decide(const CommitteeInputs& inputs, const Settings& settings);
