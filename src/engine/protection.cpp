@@ -1,0 +1,206 @@
+// The protection sync: keep stop, place OCO, cancel and cancel all.
+#include "engine/protection.hpp"
+
+#include <cmath>
+#include <cstdio>
+
+#include "engine/exits.hpp"
+#include "engine/session_time.hpp"
+#include "engine/state/price_rules.hpp"
+#include "ui/log/activity_log.hpp"
+
+namespace ostrel {
+
+namespace {
+
+std::string two_decimals(double v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.2f", v);
+    return buf;
+}
+
+bool active_status(const std::string& s) {
+    return s == "open" || s == "pending" || s == "partially_filled" || s == "submitted" ||
+           s == "ok";
+}
+
+bool sell_side(const std::string& side) {
+    return side == "sell" || side == "sell_short";
+}
+
+void cancel_target_pair(const TradingContext& ctx, SymbolState& s) {
+    cancel_order_slot(ctx, s.symbol, s.resting_target_id);
+    forget_resting_target(s);
+    cancel_order_slot(ctx, s.symbol, s.resting_oco_stop_id);
+    forget_resting_oco_stop(s);
+}
+
+}  // namespace
+
+void cancel_order_slot(const TradingContext& ctx, const std::string& symbol, std::string& id) {
+    if (id.empty()) return;
+    IBroker* broker = ctx.broker();
+    const ActionResult r = broker ? broker->cancel(id) : ActionResult{false, "not connected"};
+    if (r.ok) {
+        log_info(symbol, "Canceled GTC " + id);
+    } else {
+        log_info(symbol, "Cancel GTC " + id + ": " + r.message);
+    }
+    id.clear();
+}
+
+void cancel_all_protection(const TradingContext& ctx, SymbolState& s) {
+    cancel_target_pair(ctx, s);
+    cancel_order_slot(ctx, s.symbol, s.resting_stop_id);
+    forget_resting_stop(s);
+}
+
+int protection_scale_quantity(const TradingContext& ctx, const SymbolState& s) {
+    if (s.scaled_out) return 0;
+    // No profit target may fill on the entry day while day-trade protection is on.
+    if (ctx.pdt_protection && same_local_day(s.entry_ts_ms, ctx.now())) return 0;
+    return scale_out_quantity(s.qty, ctx.settings.scale_out_frac);
+}
+
+void keep_stop(const TradingContext& ctx, SymbolState& s, int w, double stop, double last) {
+    if (w < 1 || stop <= 0.0) {
+        cancel_order_slot(ctx, s.symbol, s.resting_stop_id);
+        forget_resting_stop(s);
+        return;
+    }
+    if (!(last > 0.0 && stop <= last - 0.01 + 1e-9)) {
+        s.reasons.push_back("Hard stop is at/through last — GTC cannot rest above the tape");
+        return;
+    }
+    IBroker* broker = ctx.broker();
+    if (!s.resting_stop_id.empty() && s.resting_stop_qty == w) {
+        if (s.resting_stop_price > 0.0 &&
+            (s.resting_stop_price > stop + 1e-9 || stop - s.resting_stop_price < 0.019999999)) {
+            return;  // never lowered; and less than two cents is not worth a change
+        }
+        const ActionResult r = broker ? broker->modify_stop(s.resting_stop_id, stop)
+                                      : ActionResult{false, "not connected"};
+        if (r.ok) {
+            s.resting_stop_price = stop;
+            log_info(s.symbol, "Trailed GTC stop to " + two_decimals(stop));
+            return;
+        }
+        log_info(s.symbol, "Modify GTC stop failed, replacing: " + r.message);
+    }
+
+    cancel_order_slot(ctx, s.symbol, s.resting_stop_id);
+    forget_resting_stop(s);
+    if (!broker) return;
+    OrderRequest req;
+    req.symbol = s.symbol;
+    req.side = "sell";
+    req.quantity = w;
+    req.type = "stop";
+    req.duration = "gtc";
+    req.order_class = "equity";
+    req.stop = cent_floor(stop);
+    req.price = 0.0;
+    req.reason = "GTC resting stop";
+    const OrderResult placed = broker->place(req);
+    if (!placed) {
+        log_error(s.symbol, "Resting GTC stop: " + placed.error());
+        return;
+    }
+    s.resting_stop_id = *placed;
+    s.resting_stop_price = stop;
+    s.resting_stop_qty = w;
+    const std::string line =
+        "LIVE GTC sell-stop " + std::to_string(w) + " @ " + two_decimals(stop) + " id=" + *placed;
+    log_info(s.symbol, line);
+    push_front_reason(s, line);
+}
+
+void place_oco(const TradingContext& ctx, SymbolState& s, int f, double target, double stop) {
+    IBroker* broker = ctx.broker();
+    if (!broker) return;
+    OrderRequest req;
+    req.symbol = s.symbol;
+    req.side = "sell";
+    req.quantity = f;
+    req.type = "limit";
+    req.duration = "gtc";
+    req.order_class = "oco";
+    req.price = cent_ceiling(target);
+    req.stop = cent_floor(stop);
+    req.reason = "GTC OCO target/stop";
+    const OrderResult placed = broker->place(req);
+    if (!placed) {
+        log_error(s.symbol, "Resting GTC target OCO: " + placed.error());
+        return;
+    }
+    s.resting_target_id = *placed;
+    s.resting_target_price = target;
+    s.resting_target_qty = f;
+
+    if (ctx.list_orders) {
+        const auto orders = ctx.list_orders();
+        if (orders) {
+            for (const BrokerOrder& o : *orders) {
+                if (o.symbol != s.symbol || !active_status(o.status) || !sell_side(o.side))
+                    continue;
+                const bool stop_leg = o.type == "stop" || o.type == "stop_limit";
+                if (o.type == "limit") {
+                    s.resting_target_id = o.id;
+                    if (o.price > 0.0) s.resting_target_price = o.price;
+                    s.resting_target_qty = o.quantity >= 1 ? o.quantity : f;
+                } else if (stop_leg && o.id != s.resting_stop_id) {
+                    s.resting_oco_stop_id = o.id;
+                    s.resting_oco_stop_price = o.stop_price > 0.0 ? o.stop_price : stop;
+                    s.resting_oco_stop_qty = o.quantity >= 1 ? o.quantity : f;
+                }
+            }
+        }
+    }
+    const std::string line = "LIVE GTC OCO sell " + std::to_string(f) + " limit " +
+                             two_decimals(target) + " / stop " + two_decimals(stop) +
+                             " id=" + s.resting_target_id;
+    log_info(s.symbol, line);
+    push_front_reason(s, line);
+}
+
+void sync_protection(const TradingContext& ctx, SymbolState& s, double last) {
+    if (s.qty <= 0) {
+        cancel_all_protection(ctx, s);
+        return;
+    }
+    const double stop = cent_floor(s.stop_price);
+    const double target = cent_ceiling(s.target_price);
+    const int f = protection_scale_quantity(ctx, s);
+
+    keep_stop(ctx, s, s.qty - f, stop, last);
+
+    const bool target_ok = target > 0.0 && last > 0.0 && target >= last + 0.01 - 1e-9;
+    const bool stop_ok = stop > 0.0 && stop <= last - 0.01 + 1e-9;
+    if (f > 0 && target_ok && stop_ok) {
+        const bool same_target = !s.resting_target_id.empty() && s.resting_target_qty == f &&
+                                 s.resting_target_price > 0.0 &&
+                                 std::fabs(s.resting_target_price - target) < 0.019999999;
+        if (same_target) {
+            if (!ctx.broker() || s.resting_oco_stop_id.empty()) return;
+            if (s.resting_oco_stop_qty == f && s.resting_oco_stop_price > 0.0 &&
+                (s.resting_oco_stop_price > stop + 1e-9 ||
+                 stop - s.resting_oco_stop_price < 0.019999999)) {
+                return;
+            }
+            const ActionResult r = ctx.broker()->modify_stop(s.resting_oco_stop_id, stop);
+            if (r.ok) {
+                s.resting_oco_stop_price = stop;
+                return;
+            }
+        }
+        cancel_target_pair(ctx, s);
+        place_oco(ctx, s, f, target, stop);
+        return;
+    }
+    cancel_target_pair(ctx, s);
+    if (f > 0 && !target_ok) {
+        s.reasons.push_back("Profit target is at/through last — GTC limit cannot rest");
+    }
+}
+
+}  // namespace ostrel
