@@ -38,6 +38,8 @@ struct SimConfig {
     bool long_tails = true;
     /// Send a premarket_price member in quotes while the clock reads premarket.
     bool premarket_price_field = true;
+    /// Write every price of quotes and bars as a JSON string ("187.25") instead of a number.
+    bool numbers_as_strings = false;
     /// First trading day of the generated price history (YYYY-MM-DD).
     std::string history_start = "2018-01-02";
     /// Per-minute request limits of the three groups.
@@ -145,9 +147,10 @@ struct QuoteView {
     double last = 0.0;
     double bid = 0.0;
     double ask = 0.0;
-    double open = 0.0;
+    double open = 0.0;  ///< open, high and low are 0 before the session opens
     double high = 0.0;
     double low = 0.0;
+    double close = 0.0;  ///< 0 until the session has closed
     double prevclose = 0.0;
     double premarket_price = 0.0;  ///< 0 outside premarket
     std::int64_t volume = 0;
@@ -230,7 +233,9 @@ class Simulator {
     SimState& state();
 
   private:
+    struct Server;
     std::unique_ptr<SimState> state_;
+    std::unique_ptr<Server> server_;
 };
 
 /// Parses "cash", "margin" or "pdt".
