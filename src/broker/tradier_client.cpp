@@ -6,6 +6,7 @@
 #include <sstream>
 #include <utility>
 
+#include "broker/quote_stream.hpp"
 #include "broker/tradier_parse.hpp"
 #include "ui/log/activity_log.hpp"
 
@@ -37,7 +38,10 @@ TradierClient::TradierClient(std::shared_ptr<HttpClient> http, SteadySource stea
     : http_(std::move(http)),
       steady_(steady),
       budget_(std::move(steady)),
-      rest_url_override_(strip_trailing_slash(std::move(rest_url_override))) {}
+      rest_url_override_(strip_trailing_slash(std::move(rest_url_override))) {
+    stream_ = std::make_unique<QuoteStream>(*this);
+    set_stream_stopper([stream = stream_.get()] { stream->stop(); });
+}
 
 TradierClient::~TradierClient() {
     std::function<void()> stop;
@@ -202,5 +206,9 @@ void TradierClient::set_stream_stopper(std::function<void()> stop) {
     std::lock_guard lock(data_mutex_);
     stream_stopper_ = std::move(stop);
 }
+
+void TradierClient::start_stream() { stream_->start(); }
+
+void TradierClient::stop_stream() { stream_->stop(); }
 
 }  // namespace ostrel

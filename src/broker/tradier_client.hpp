@@ -19,6 +19,8 @@
 
 namespace ostrel {
 
+class QuoteStream;
+
 inline constexpr const char* kProductionRestUrl = "https://api.tradier.com/v1";
 inline constexpr const char* kSandboxRestUrl = "https://sandbox.tradier.com/v1";
 
@@ -93,6 +95,10 @@ class TradierClient {
     std::atomic<bool>& stream_symbols_changed() { return stream_symbols_changed_; }
     /// Installed by the quote stream: stops and joins it. Called from the destructor.
     void set_stream_stopper(std::function<void()> stop);
+    /// Starts the quote-stream thread unless it is running (a second connect starts nothing).
+    void start_stream();
+    /// Stops the quote stream: ends a blocked receive, joins the thread, leaves "SIP idle".
+    void stop_stream();
 
   private:
     std::string token_copy() const;
@@ -123,6 +129,7 @@ class TradierClient {
     std::atomic<bool> stream_running_{false};
     std::atomic<bool> stream_symbols_changed_{false};
     std::function<void()> stream_stopper_;
+    std::unique_ptr<QuoteStream> stream_;  // created with the client, never replaced
 };
 
 }  // namespace ostrel
