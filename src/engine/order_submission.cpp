@@ -58,23 +58,23 @@ OrderRequest exit_order(const std::string& symbol, int qty, double limit, std::s
     return r;
 }
 
-void submit_order(const TradingContext& ctx, SymbolState& s, const OrderRequest& order,
+bool submit_order(const TradingContext& ctx, SymbolState& s, const OrderRequest& order,
                   double atr) {
     if (s.order_in_flight || !s.pending_order_id.empty()) {
         log_info(s.symbol,
                  "Skip " + order.side + " — order already in flight " + s.pending_order_id);
-        return;
+        return false;
     }
     IBroker* broker = ctx.broker();
     if (!broker) {
         log_error(s.symbol, ctx.live ? "Not connected to the broker — order not sent"
                                      : "No paper book — order not sent");
-        return;
+        return false;
     }
     const OrderResult placed = broker->place(order);
     if (!placed) {
         log_error(s.symbol, placed.error());
-        return;
+        return false;
     }
     const std::string& id = *placed;
     const bool buy = order.side == "buy";
@@ -132,6 +132,7 @@ void submit_order(const TradingContext& ctx, SymbolState& s, const OrderRequest&
             s.planned_buy_qty = 0;
         }
     }
+    return true;
 }
 
 void refresh_balances(const TradingContext& ctx, std::string_view note) {

@@ -12,8 +12,8 @@ namespace ostrel {
 
 /// Places one order and records the outcome on the caller's state copy. A live order freezes
 /// the ticker until reconciliation resolves it; a paper order is booked at once. `atr` sets the
-/// first stop and target after a paper buy.
-void submit_order(const TradingContext& ctx, SymbolState& state, const OrderRequest& order,
+/// first stop and target after a paper buy. True when the broker accepted the order.
+bool submit_order(const TradingContext& ctx, SymbolState& state, const OrderRequest& order,
                   double atr);
 
 /// Reads the account numbers from the active broker, stores and logs them under "ACCOUNT".

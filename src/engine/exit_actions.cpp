@@ -1,0 +1,74 @@
+// Acting on an exit decision: the first matching situation wins.
+#include "engine/exit_actions.hpp"
+
+#include <string>
+
+#include "engine/order_submission.hpp"
+#include "engine/protection.hpp"
+#include "engine/state/price_rules.hpp"
+
+namespace ostrel {
+
+namespace {
+
+bool contains(const std::string& text, const char* word) {
+    return text.find(word) != std::string::npos;
+}
+
+}  // namespace
+
+void act_on_exit(const TradingContext& ctx, SymbolState& s, const ExitDecision& d,
+                 const Quote& quote, double mark, double atr, double trigger_rsi,
+                 bool market_open) {
+    if (s.order_in_flight || !s.pending_order_id.empty()) {
+        std::string line = "Ticker frozen until fill " + s.pending_order_id;
+        if (!s.pending_status.empty()) line += " (" + s.pending_status + ")";
+        push_front_reason(s, std::move(line));
+        return;
+    }
+    if (d.quantity > 0) {
+        const int covered = (s.resting_stop_id.empty() ? 0 : s.resting_stop_qty) +
+                            (s.resting_oco_stop_id.empty() ? 0 : s.resting_oco_stop_qty);
+        if (contains(d.reason, "stop") && covered >= s.qty) {
+            push_front_reason(s, "Trail hit — GTC stop at the broker covers, no second sell");
+            return;
+        }
+        if (contains(d.reason, "target") && !s.resting_target_id.empty() &&
+            s.resting_target_qty >= d.quantity) {
+            push_front_reason(s, "Target hit — GTC limit at the broker takes the scale-out");
+            return;
+        }
+        if (same_day_hold(ctx.pdt_protection, s.entry_ts_ms, ctx.now(), d.reason)) {
+            push_front_reason(
+                s,
+                "PDT protection: same-day profit take held — stop still rests; runner overnight");
+            return;
+        }
+        if (ctx.live && !market_open) {
+            push_front_reason(
+                s, "LIVE discretionary exit held — market closed. GTC stop still rests.");
+            return;
+        }
+        const OrderRequest order =
+            exit_order(s.symbol, d.quantity, side_price(quote, "sell", mark), d.reason);
+        refresh_balances(ctx, "before sell");
+        cancel_all_protection(ctx, s);
+        // A refused sell has been logged; marking the lot scaled out (or showing a TRIM line)
+        // would claim a sale that never happened and keep the target off for good.
+        if (!submit_order(ctx, s, order, atr)) return;
+        std::string tag = "EXIT ";
+        if (s.qty > 0) {
+            if (d.scale_out) s.scaled_out = true;
+            tag = s.order_in_flight ? "EXIT " : "TRIM ";
+        }
+        push_front_reason(s, tag + d.reason);
+        return;
+    }
+    if (s.scaled_out) {
+        push_front_reason(s, "Runner: trail until the wave rolls over");
+    } else if (trigger_rsi >= 70.0) {
+        push_front_reason(s, "Extended — riding, not dumping");
+    }
+}
+
+}  // namespace ostrel
