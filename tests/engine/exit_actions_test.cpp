@@ -82,7 +82,7 @@ TEST_F(ExitActions, PaperScaleOutTrimsAndMarksTheRunner) {
 TEST_F(ExitActions, RefusedSellClaimsNothing) {
     SymbolState s = lot(10);
     s.qty = 30;  // the book holds fewer shares than the state thinks
-    act_on_exit(ctx_, s, wants(10, "scale 1/3 (target, keep runner)", true), quote_, 54.2, 1.0, 50,
+    act_on_exit(ctx_, s, wants(20, "scale 1/3 (target, keep runner)", true), quote_, 54.2, 1.0, 50,
                 true);
     EXPECT_FALSE(s.scaled_out);
     EXPECT_TRUE(s.reasons.empty());
