@@ -4,11 +4,14 @@
 #include "sim/http_server.hpp"
 #include "sim/routes.hpp"
 #include "sim/sim_state.hpp"
+#include "sim/stream_endpoint.hpp"
+#include "sim/stream_hub.hpp"
 
 namespace ostrel::sim {
 
 struct Simulator::Server {
     Router router;
+    StreamHub stream;  // outlives the server, whose feed connections use it
     std::unique_ptr<HttpServer> http;
 };
 
@@ -45,12 +48,18 @@ Simulator::Simulator(SimConfig config)
     add_account_routes(server_->router);
     add_order_routes(server_->router);
     add_control_routes(server_->router);
+    add_stream_routes(server_->router, server_->stream);
     server_->http = std::make_unique<HttpServer>([this](const SimRequest& request) {
         if (request.path.starts_with("/_sim/")) {
             return server_->router.dispatch(*state_, request);
         }
         return handle_broker_request(*state_, server_->router, request);
     });
+    server_->http->set_upgrade_handler(make_stream_upgrade_handler(*state_, server_->stream));
+}
+
+StreamHub& Simulator::stream() {
+    return server_->stream;
 }
 
 Simulator::~Simulator() {

@@ -158,6 +158,7 @@ struct QuoteView {
 };
 
 struct SimState;
+class StreamHub;
 
 /// The simulated brokerage. Every method is thread-safe and may be called while the server runs.
 class Simulator {
@@ -228,6 +229,9 @@ class Simulator {
     void reject_next_orders(int count, const std::string& reason);
     /// Runs `steps` match passes of the book against the current prices.
     void advance_book(int steps = 1);
+
+    /// The streaming half: stream sessions, feed faults, subscriptions (sim/stream_hub.hpp).
+    StreamHub& stream();
 
     /// Internal state, for the server and route files of this module.
     SimState& state();
