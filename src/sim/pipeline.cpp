@@ -147,6 +147,18 @@ SimResponse Router::dispatch(SimState& state, const SimRequest& request) const {
     return SimResponse::text(404, "Not Found");
 }
 
+void write_document(SimResponse& response, bool as_json) {
+    if (!response.doc) return;
+    if (as_json) {
+        response.body = render(*response.doc);
+        response.content_type = "application/json";
+    } else {
+        response.body = render_xml(*response.doc);
+        response.content_type = "application/xml";
+    }
+    response.doc.reset();
+}
+
 SimResponse handle_broker_request(SimState& state, const Router& router,
                                   const SimRequest& request) {
     std::lock_guard lock(state.mutex);
@@ -197,16 +209,7 @@ SimResponse handle_broker_request(SimState& state, const Router& router,
         response.headers.emplace_back("X-Ratelimit-Available", std::to_string(limit.available));
         response.headers.emplace_back("X-Ratelimit-Expiry", std::to_string(limit.expiry_ms));
     }
-    if (response.doc) {
-        if (wants_json(request)) {
-            response.body = render(*response.doc);
-            response.content_type = "application/json";
-        } else {
-            response.body = render_xml(*response.doc);
-            response.content_type = "application/xml";
-        }
-        response.doc.reset();
-    }
+    write_document(response, wants_json(request));
     record.status = response.drop ? 0 : response.status;
     state.records.push_back(std::move(record));
     return response;

@@ -77,6 +77,9 @@ void add_order_routes(Router& router);
 /// The /_sim/ control interface; these handlers take the mutex themselves.
 void add_control_routes(Router& router);
 
+/// Turns a response's document into its body, as JSON or as the broker's XML.
+void write_document(SimResponse& response, bool as_json);
+
 /// The whole pipeline for a /v1 request: auth, limits, faults, routing, Accept. Takes the mutex.
 SimResponse handle_broker_request(SimState& state, const Router& router, const SimRequest& request);
 

@@ -51,7 +51,9 @@ Simulator::Simulator(SimConfig config)
     add_stream_routes(server_->router, server_->stream);
     server_->http = std::make_unique<HttpServer>([this](const SimRequest& request) {
         if (request.path.starts_with("/_sim/")) {
-            return server_->router.dispatch(*state_, request);
+            SimResponse r = server_->router.dispatch(*state_, request);
+            write_document(r, true);
+            return r;
         }
         return handle_broker_request(*state_, server_->router, request);
     });
