@@ -281,19 +281,16 @@ QuoteView Market::quote(const SymbolInfo& info, std::int64_t utc, bool premarket
     const DayNumber prev_day = trading_day_at(day, -1);
     const double prev_factor = factor_at(info.symbol, from_eastern(prev_day, kCloseSeconds));
     q.prevclose = round_to(closes[static_cast<std::size_t>(k)] * prev_factor, 2);
+    // The last trade includes extended hours, so `last` is the price now at any hour; the
+    // session's open, high and low stay empty until the bell, and close until the close.
+    q.last = t.last;
     if (before_open) {
-        // Before the bell the quote still shows the last session's price; OHLC are empty.
-        q.last = q.prevclose;
         if (premarket_field && e.seconds >= kPremarketSeconds) q.premarket_price = t.last;
         return q;
     }
     const std::vector<SimBar> bars = session_bars(info, day, closes, utc);
-    if (bars.empty()) {
-        q.last = q.prevclose;
-        return q;
-    }
+    if (bars.empty()) return q;
     const SimBar agg = aggregate(bars, 0, bars.size());
-    q.last = agg.close;
     q.open = agg.open;
     q.high = agg.high;
     q.low = agg.low;

@@ -166,7 +166,7 @@ TEST_F(MarketTest, QuoteBeforeTheOpenHasNoSessionPricesButAPremarketPrice) {
     EXPECT_EQ(q.open, 0.0);
     EXPECT_EQ(q.close, 0.0);
     EXPECT_GT(q.premarket_price, 0.0);
-    EXPECT_DOUBLE_EQ(q.last, q.prevclose);
+    EXPECT_DOUBLE_EQ(q.last, q.premarket_price);  // the last trade counts extended hours
     const QuoteView open = market.quote(aapl, at("2025-07-01", "12:00"), true);
     EXPECT_EQ(open.premarket_price, 0.0);
     EXPECT_GT(open.open, 0.0);
@@ -174,6 +174,12 @@ TEST_F(MarketTest, QuoteBeforeTheOpenHasNoSessionPricesButAPremarketPrice) {
     EXPECT_EQ(open.close, 0.0);  // not closed yet
     const QuoteView after = market.quote(aapl, at("2025-07-01", "17:00"), true);
     EXPECT_DOUBLE_EQ(after.close, after.last);
+    // A move after the close shows in the last price, not in the session's close.
+    const std::int64_t late = at("2025-07-01", "18:00");
+    market.adjust("AAPL", late, 1.1);
+    const QuoteView moved = market.quote(aapl, late, true);
+    EXPECT_NEAR(moved.last, after.close * 1.1, 0.011);
+    EXPECT_DOUBLE_EQ(moved.close, after.close);
 }
 
 }  // namespace
