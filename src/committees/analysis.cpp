@@ -30,9 +30,9 @@ TickerAnalysis analyze_ticker(const TriggerSelection& sel, double mark, const Ma
         out.trigger_snapshot = build_trigger_snapshot(sel.trigger, whole);
         merge_zones(out.trigger_snapshot, sel.four_hour_gaps);
         if (daily_usable) {
-            std::vector<PriceZone> daily_gaps;
-            append_fair_value_gaps(sel.daily, daily_gaps);
-            merge_zones(out.trigger_snapshot, daily_gaps);
+            const std::size_t first = out.trigger_snapshot.zones.size();
+            append_fair_value_gaps(sel.daily, out.trigger_snapshot.zones);
+            merge_appended_zones(out.trigger_snapshot, first);
         }
         if (sel.four_hour_sweep) out.trigger_snapshot.sweep_reclaim = true;
     }

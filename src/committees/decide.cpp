@@ -172,6 +172,7 @@ FinalDecision combine_verdicts(const CommitteeVerdicts& v, const CommitteeInputs
     const CommitteeVerdict& macro = v.macro;
 
     FinalDecision d;
+    d.reasons.reserve(12);  // penalties, six votes, synergy and the thesis
     const bool toxic = flow.flow_label == "TOXIC";
     const bool systemic = macro.macro_label == "SYSTEMIC RISK";
     const bool incoherent = momentum.momentum_label == "INCOHERENT";

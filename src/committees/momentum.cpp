@@ -28,6 +28,7 @@ CommitteeVerdict momentum_committee(const CommitteeInputs& in, const Settings& c
     double s = 50.0;
     std::string label = "NEUTRAL";
     auto& reasons = v.reasons;
+    reasons.reserve(10);
     auto relabel = [&label](const char* word) {
         if (label == "NEUTRAL") label = word;
     };

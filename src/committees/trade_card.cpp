@@ -3,7 +3,8 @@
 
 #include <cmath>
 #include <cstdio>
-#include <sstream>
+#include <string>
+#include <utility>
 
 namespace ostrel {
 
@@ -12,6 +13,13 @@ namespace {
 std::string fixed2(double v) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.2f", v);
+    return buf;
+}
+
+/// A number as a default-formatted stream writes it: "%g", six significant digits.
+std::string default_format(double v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%g", v);
     return buf;
 }
 
@@ -58,14 +66,13 @@ void write_trade_card(FinalDecision& d, const CardFacts& f, const Settings& cfg)
               ", flow " + d.flow_label + ", pattern " + d.pattern_label + ". Score " +
               score_integer(d.final) + ".";
 
-    std::ostringstream risk;
-    risk << "Invalidation: trail/ATR stop, death cross vs 200-DMA, chaos/entropy, or "
-            "BEAR_VOLATILE. ";
-    if (f.toxic) risk << "VPIN elevated. ";
-    if (f.systemic) risk << "Systemic risk. ";
-    if (f.incoherent) risk << "Tape incoherent. ";
-    risk << "Do not scale before " << (cfg.min_rr > 0.0 ? cfg.min_rr : 2.0) << "R.";
-    d.risk = risk.str();
+    std::string risk =
+        "Invalidation: trail/ATR stop, death cross vs 200-DMA, chaos/entropy, or BEAR_VOLATILE. ";
+    if (f.toxic) risk += "VPIN elevated. ";
+    if (f.systemic) risk += "Systemic risk. ";
+    if (f.incoherent) risk += "Tape incoherent. ";
+    risk += "Do not scale before " + default_format(cfg.min_rr > 0.0 ? cfg.min_rr : 2.0) + "R.";
+    d.risk = std::move(risk);
 
     d.reasons.insert(d.reasons.begin(), d.thesis);
 }

@@ -5,6 +5,8 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
+#include <vector>
 
 #include "market/kernels.hpp"
 
@@ -17,40 +19,99 @@ double rsi_of(Get get, std::size_t n, int period) {
     const double alpha = 2.0 / (period + 1.0);
     Ewma gains(alpha);
     Ewma losses(alpha);
-    double g = gains.push(0.0);
-    double l = losses.push(0.0);
+    gains.feed(0.0);
+    losses.feed(0.0);
     for (std::size_t i = 1; i < n; ++i) {
         const double d = get(i) - get(i - 1);
-        g = gains.push(d > 0.0 ? d : 0.0);
-        l = losses.push(-d > 0.0 ? -d : 0.0);
+        gains.feed(d > 0.0 ? d : 0.0);
+        losses.feed(-d > 0.0 ? -d : 0.0);
     }
+    double g = gains.value();
+    double l = losses.value();
     if (!std::isfinite(g)) g = 0.0;
     if (!std::isfinite(l)) l = 0.0;
     if (l != 0.0) return g == 0.0 ? 0.0 : 100.0 - 100.0 / (g / l + 1.0);
     return g != 0.0 ? 100.0 : 50.0;
 }
 
-/// Hurst exponent from the lags 2..19; 0.5 for fewer than 100 values or a flat fit.
-template <class Get>
-double hurst_of(Get get, std::size_t n) {
-    if (n < 100) return 0.5;
-    std::array<double, 18> xs{};
-    std::array<double, 18> ys{};
-    std::size_t m = 0;
-    for (std::size_t lag = 2; lag <= 19; ++lag) {
-        const auto count = static_cast<double>(n - lag);
-        double sum = 0.0;
-        for (std::size_t j = lag; j < n; ++j)
-            sum += get(j) - get(j - lag);
-        const double mean = sum / count;
-        double sq = 0.0;
-        for (std::size_t j = lag; j < n; ++j) {
-            const double d = get(j) - get(j - lag) - mean;
-            sq += d * d;
+inline constexpr std::size_t kHurstLags = 18;  // lags 2 .. 19; lane l holds lag l + 2
+
+/// Two doubles side by side; each element gets exactly the operations a plain double would.
+typedef double Pair __attribute__((vector_size(16)));
+
+/// Loads c[i] and c[i + 1] into one pair.
+inline Pair load_pair(const double* c) {
+    Pair p;
+    std::memcpy(&p, c, sizeof p);
+    return p;
+}
+
+/// Sums, for every lag, the terms (c[j] - c[j - lag]) (first pass, `mean` null) or their
+/// squared deviations from the lag's mean (second pass), over ascending j. The 18 lags run
+/// side by side in pairs, one running sum each, so their additions overlap instead of waiting
+/// on one another; each sum still adds its terms in index order, exactly as a loop per lag
+/// would. Pair k holds lanes 2k + 1 and 2k (lags 2k + 3 and 2k + 2), matching the order of
+/// c[j - 3 - 2k] and c[j - 2 - 2k] in memory.
+inline void sum_lagged(const double* c, std::size_t n, const double* mean,
+                       std::array<double, kHurstLags>& out) {
+    std::array<double, kHurstLags> sum{};
+    auto term = [mean](double d, std::size_t l) {
+        if (mean == nullptr) return d;
+        const double e = d - mean[l];
+        return e * e;
+    };
+    const std::size_t head = n < kHurstLags + 1 ? n : kHurstLags + 1;
+    for (std::size_t j = 2; j < head; ++j) {
+        for (std::size_t l = 0; l + 1 < j; ++l)
+            sum[l] += term(c[j] - c[j - l - 2], l);
+    }
+    constexpr std::size_t kPairs = kHurstLags / 2;
+    Pair acc[kPairs];
+    Pair mu[kPairs];
+    for (std::size_t k = 0; k < kPairs; ++k) {
+        acc[k] = Pair{sum[2 * k + 1], sum[2 * k]};
+        mu[k] = mean == nullptr ? Pair{0.0, 0.0} : Pair{mean[2 * k + 1], mean[2 * k]};
+    }
+    for (std::size_t j = kHurstLags + 1; j < n; ++j) {
+        const Pair cj = {c[j], c[j]};
+        if (mean == nullptr) {
+#pragma GCC unroll 9
+            for (std::size_t k = 0; k < kPairs; ++k) {
+                acc[k] += cj - load_pair(c + j - 3 - 2 * k);
+            }
+        } else {
+#pragma GCC unroll 9
+            for (std::size_t k = 0; k < kPairs; ++k) {
+                const Pair e = (cj - load_pair(c + j - 3 - 2 * k)) - mu[k];
+                acc[k] += e * e;
+            }
         }
-        const double sigma = std::sqrt(sq / count);
+    }
+    for (std::size_t k = 0; k < kPairs; ++k) {
+        out[2 * k + 1] = acc[k][0];
+        out[2 * k] = acc[k][1];
+    }
+}
+
+/// Hurst exponent of c[0..n-1] from the lags 2..19; 0.5 for fewer than 100 values or a flat
+/// fit.
+inline double hurst_contiguous(const double* c, std::size_t n) {
+    if (n < 100) return 0.5;
+    std::array<double, kHurstLags> sum{};
+    sum_lagged(c, n, nullptr, sum);
+    std::array<double, kHurstLags> mean{};
+    for (std::size_t l = 0; l < kHurstLags; ++l) {
+        mean[l] = sum[l] / static_cast<double>(n - l - 2);
+    }
+    std::array<double, kHurstLags> sq{};
+    sum_lagged(c, n, mean.data(), sq);
+    std::array<double, kHurstLags> xs{};
+    std::array<double, kHurstLags> ys{};
+    std::size_t m = 0;
+    for (std::size_t l = 0; l < kHurstLags; ++l) {
+        const double sigma = std::sqrt(sq[l] / static_cast<double>(n - l - 2));
         if (sigma > 0.0) {
-            xs[m] = std::log(static_cast<double>(lag));
+            xs[m] = std::log(static_cast<double>(l + 2));
             ys[m] = std::log(std::sqrt(sigma));
             ++m;
         }
@@ -70,6 +131,24 @@ double hurst_of(Get get, std::size_t n) {
     const double den = md * sxx - sx * sx;
     if (den == 0.0) return 0.5;
     return 2.0 * ((md * sxy - sx * sy) / den);
+}
+
+/// Hurst exponent of get(0..n-1). The values are gathered into one contiguous block first (on
+/// the stack for the usual lengths) so the lagged loads are plain neighbours.
+template <class Get>
+double hurst_of(Get get, std::size_t n) {
+    if (n < 100) return 0.5;
+    constexpr std::size_t kStack = 1024;
+    if (n <= kStack) {
+        std::array<double, kStack> buf;
+        for (std::size_t j = 0; j < n; ++j)
+            buf[j] = get(j);
+        return hurst_contiguous(buf.data(), n);
+    }
+    std::vector<double> buf(n);
+    for (std::size_t j = 0; j < n; ++j)
+        buf[j] = get(j);
+    return hurst_contiguous(buf.data(), n);
 }
 
 /// Normalised Shannon entropy (0..1) of the last 20 log returns in ten bins.

@@ -88,7 +88,7 @@ DmiSeries dmi_adx(const BarSeries& bars) {
     kernel::Dmi dmi;
     for (std::size_t i = 0; i < bars.size(); ++i) {
         dmi.push(bars, i);
-        out.adx[i] = dmi.adx_value;
+        out.adx[i] = dmi.adx_value();
         out.plus_di[i] = dmi.plus_di;
         out.minus_di[i] = dmi.minus_di;
     }

@@ -20,12 +20,20 @@ struct Ewma {
 
     explicit Ewma(double a) : alpha(a) {}
 
-    /// Feeds one value (a non-finite one counts as 0 but still adds weight); returns the average.
-    double push(double x) {
+    /// Feeds one value (a non-finite one counts as 0 but still adds weight).
+    void feed(double x) {
         const double v = std::isfinite(x) ? x : 0.0;
         weight = weight * (1.0 - alpha) + 1.0;
         total = total * (1.0 - alpha) + v;
-        return total / weight;
+    }
+
+    /// The average of everything fed so far.
+    double value() const { return total / weight; }
+
+    /// Feeds one value and returns the new average.
+    double push(double x) {
+        feed(x);
+        return value();
     }
 };
 
@@ -113,17 +121,27 @@ inline double flow_imbalance_at(const BarSeries& bars, std::size_t i) {
 }
 
 /// Scalar random-walk Kalman filter state.
+///
+/// The variance never depends on the data, and in doubles it reaches a fixed point (after
+/// about 180 steps); from then on the gain is the same every step, so it is kept instead of
+/// being divided out again. The estimates are bit for bit those of the plain recursion.
 struct Kalman {
     double x;
     double p = 1.0;
+    double k = 0.0;
+    bool settled = false;
 
     explicit Kalman(double first) : x(first) {}
 
     double push(double z) {
-        p += 1e-5;
-        const double k = p / (p + 0.001);
+        if (!settled) {
+            const double before = p;
+            p += 1e-5;
+            k = p / (p + 0.001);
+            p = (1.0 - k) * p;
+            settled = p == before;
+        }
         x = x + k * (z - x);
-        p = (1.0 - k) * p;
         return x;
     }
 };
@@ -135,7 +153,6 @@ struct Dmi {
     Ewma plus{1.0 / 14.0};
     Ewma minus{1.0 / 14.0};
     Ewma adx{1.0 / 14.0};
-    double adx_value = 0.0;
     double plus_di = 0.0;
     double minus_di = 0.0;
 
@@ -156,8 +173,10 @@ struct Dmi {
         minus_di = 100.0 * sm / a;
         const double sum = plus_di + minus_di;
         const double dx = sum == 0.0 ? 0.0 : 100.0 * std::fabs(plus_di - minus_di) / sum;
-        adx_value = adx.push(dx);
+        adx.feed(dx);
     }
+
+    double adx_value() const { return adx.value(); }
 };
 
 /// MACD 12/26/9 state: feed closes in order.

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <utility>
 
 #include "market/close_kernels.hpp"
 #include "market/indicators.hpp"
@@ -29,17 +30,26 @@ struct CloseView {
 };
 
 /// The four MACD fields; `macd_hist_prev` stays 0 unless a finite second-to-last value exists.
+/// Only the last two signal values are needed, so the signal average is divided out only for
+/// those two steps.
 void fill_macd(const BarSeries& bars, IndicatorSnapshot& s) {
-    kernel::Macd m;
-    double prev_hist = 0.0;
-    for (std::size_t i = 0; i < bars.size(); ++i) {
-        prev_hist = m.hist;
-        m.push(bars[i].close);
+    kernel::Ewma fast(2.0 / 13.0);
+    kernel::Ewma slow(2.0 / 27.0);
+    kernel::Ewma signal(0.2);
+    double line = 0.0;
+    double prev_line = 0.0;
+    kernel::Ewma prev_signal = signal;
+    for (const Bar& b : bars) {
+        prev_line = line;
+        prev_signal = signal;
+        line = fast.push(b.close) - slow.push(b.close);
+        signal.feed(line);
     }
-    s.macd = finite_or(m.line, 0.0);
-    s.macd_signal = finite_or(m.signal, 0.0);
-    s.macd_hist = finite_or(m.hist, 0.0);
-    if (bars.size() >= 2) s.macd_hist_prev = finite_or(prev_hist, 0.0);
+    const double sig = signal.value();
+    s.macd = finite_or(line, 0.0);
+    s.macd_signal = finite_or(sig, 0.0);
+    s.macd_hist = finite_or(line - sig, 0.0);
+    if (bars.size() >= 2) s.macd_hist_prev = finite_or(prev_line - prev_signal.value(), 0.0);
 }
 
 double atr_of(const BarSeries& bars, double alpha) {
@@ -90,8 +100,13 @@ double rvol_last(const BarSeries& bars) {
     return finite_or(bars[last].volume / avg, 1.0);
 }
 
+/// Room for the most zones a snapshot can hold: 8 supply/demand zones and 6 gaps of its own,
+/// and up to 6 more gaps each from the 4-hour and daily series when it is completed.
+constexpr std::size_t kZoneCapacity = 8 + 6 + 6 + 6;
+
 void fill_zones(const BarSeries& bars, IndicatorSnapshot& s) {
     s.zones.clear();
+    s.zones.reserve(kZoneCapacity);
     append_supply_demand_zones(bars, s.zones);
     append_fair_value_gaps(bars, s.zones);
 }
@@ -138,7 +153,7 @@ IndicatorSnapshot build_daily_snapshot(const BarSeries& bars) {
     kernel::Dmi dmi;
     for (std::size_t i = 0; i < bars.size(); ++i)
         dmi.push(bars, i);
-    s.adx = finite_or(dmi.adx_value, 0.0);
+    s.adx = finite_or(dmi.adx_value(), 0.0);
     s.plus_di = finite_or(dmi.plus_di, 0.0);
     s.minus_di = finite_or(dmi.minus_di, 0.0);
     s.sma50 = sma_last(bars, 50);
@@ -155,18 +170,37 @@ IndicatorSnapshot build_daily_snapshot(const BarSeries& bars) {
     return s;
 }
 
+namespace {
+
+bool same_zone(const PriceZone& a, const PriceZone& b) {
+    return a.kind == b.kind && std::fabs(a.upper - b.upper) <= 1e-8 &&
+           std::fabs(a.lower - b.lower) <= 1e-8;
+}
+
+bool listed(const std::vector<PriceZone>& zones, std::size_t count, const PriceZone& z) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (same_zone(zones[i], z)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 void merge_zones(IndicatorSnapshot& snapshot, const std::vector<PriceZone>& extra) {
     for (const PriceZone& z : extra) {
-        bool present = false;
-        for (const PriceZone& have : snapshot.zones) {
-            if (have.kind == z.kind && std::fabs(have.upper - z.upper) <= 1e-8 &&
-                std::fabs(have.lower - z.lower) <= 1e-8) {
-                present = true;
-                break;
-            }
-        }
-        if (!present) snapshot.zones.push_back(z);
+        if (!listed(snapshot.zones, snapshot.zones.size(), z)) snapshot.zones.push_back(z);
     }
+}
+
+void merge_appended_zones(IndicatorSnapshot& snapshot, std::size_t first_extra) {
+    std::vector<PriceZone>& zones = snapshot.zones;
+    std::size_t kept = first_extra;
+    for (std::size_t i = first_extra; i < zones.size(); ++i) {
+        if (listed(zones, kept, zones[i])) continue;
+        if (kept != i) zones[kept] = std::move(zones[i]);
+        ++kept;
+    }
+    zones.resize(kept);
 }
 
 }  // namespace ostrel

@@ -1,6 +1,7 @@
 // The indicator snapshot: the fixed set of values, pattern names and zones read by the committees.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -64,5 +65,9 @@ IndicatorSnapshot build_daily_snapshot(const BarSeries& bars);
 
 /// Appends each extra zone unless one of the same kind with both bounds within 1e-8 is listed.
 void merge_zones(IndicatorSnapshot& snapshot, const std::vector<PriceZone>& extra);
+
+/// The same merge for extra zones already appended to the snapshot's list from position
+/// `first_extra` on: each is kept only if no zone before it in the kept list matches it.
+void merge_appended_zones(IndicatorSnapshot& snapshot, std::size_t first_extra);
 
 }  // namespace ostrel

@@ -172,5 +172,23 @@ TEST(MergeZones, SkipsZonesAlreadyPresentWithinTolerance) {
     EXPECT_EQ(s.zones[2].lower, 9.0 + 2e-8);
 }
 
+TEST(MergeZones, InPlaceMergeOfAppendedZonesMatchesTheCopyingMerge) {
+    const std::vector<PriceZone> extra = {{"FVG_BULL", 10.0, 9.0},    // already listed
+                                          {"FVG_BEAR", 8.0, 7.0},     // new
+                                          {"FVG_BEAR", 8.0, 7.0},     // repeats the new one
+                                          {"FVG_BULL", 12.0, 11.0}};  // new
+    IndicatorSnapshot copying;
+    copying.zones = {{"DEMAND", 5.0, 4.0}, {"FVG_BULL", 10.0, 9.0}};
+    IndicatorSnapshot in_place = copying;
+    merge_zones(copying, extra);
+    in_place.zones.insert(in_place.zones.end(), extra.begin(), extra.end());
+    merge_appended_zones(in_place, 2);
+    ASSERT_EQ(in_place.zones.size(), 4u);
+    for (std::size_t i = 0; i < copying.zones.size(); ++i) {
+        EXPECT_EQ(in_place.zones[i].kind, copying.zones[i].kind);
+        EXPECT_EQ(in_place.zones[i].upper, copying.zones[i].upper);
+    }
+}
+
 }  // namespace
 }  // namespace ostrel
