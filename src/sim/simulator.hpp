@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ostrel::sim {
@@ -83,6 +84,15 @@ enum class FaultKind {
 
 /// One fault, applied to each of the next `count` requests whose path starts with `path_prefix`.
 struct Fault {
+    Fault(FaultKind kind_ = FaultKind::status, int count_ = 1, std::string path_prefix_ = {},
+          int status_ = 0, std::string body_ = {}, int delay_ms_ = 0)
+        : kind(kind_),
+          count(count_),
+          path_prefix(std::move(path_prefix_)),
+          status(status_),
+          body(std::move(body_)),
+          delay_ms(delay_ms_) {}
+
     FaultKind kind = FaultKind::status;
     int count = 1;
     std::string path_prefix;  ///< relative to /v1, e.g. "/markets/quotes"; empty matches all
