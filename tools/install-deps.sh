@@ -11,7 +11,7 @@ packages=(
     libcurl4-openssl-dev libboost-dev libssl-dev ca-certificates
     libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth x11-utils xdotool imagemagick
+    xvfb xauth x11-utils xdotool imagemagick libx11-dev
 )
 
 missing=()

@@ -12,7 +12,8 @@ namespace {
 
 TEST(ActivityLog, KeepsTwoThousandThenTrimsToTheNewestFifteenHundred) {
     ActivityLog log;
-    for (int i = 1; i <= 2000; ++i) log.info("T", std::to_string(i));
+    for (int i = 1; i <= 2000; ++i)
+        log.info("T", std::to_string(i));
     auto entries = log.snapshot();
     ASSERT_EQ(entries.size(), 2000u);
     EXPECT_EQ(entries.front().text, "1");
@@ -26,7 +27,8 @@ TEST(ActivityLog, KeepsTwoThousandThenTrimsToTheNewestFifteenHundred) {
     EXPECT_EQ(entries.back().level, 2);
 
     // It grows again to 2000 before the next trim.
-    for (int i = 2002; i <= 2501; ++i) log.info("T", std::to_string(i));
+    for (int i = 2002; i <= 2501; ++i)
+        log.info("T", std::to_string(i));
     EXPECT_EQ(log.snapshot().size(), 2000u);
     log.info("T", "2502");
     entries = log.snapshot();
@@ -68,7 +70,8 @@ TEST(ActivityLog, ConcurrentAppendsLoseNothingAndNeverMixFields) {
             ASSERT_EQ(e.text.rfind(e.tag + ":", 0), 0u);
         }
     }
-    for (auto& th : threads) th.join();
+    for (auto& th : threads)
+        th.join();
 
     const auto entries = log.snapshot();
     ASSERT_EQ(entries.size(), static_cast<std::size_t>(kThreads * kEach));
@@ -107,7 +110,8 @@ TEST(ActivityLog, ProcessWideLogIsCreatedOnFirstUseFromAnyThread) {
             log_error("GLFW", "early");
         });
     }
-    for (auto& th : threads) th.join();
+    for (auto& th : threads)
+        th.join();
     EXPECT_TRUE(same);
     EXPECT_GE(ActivityLog::instance().snapshot().size(), 4u);
 }

@@ -1,0 +1,27 @@
+// The subcommand table. A new subcommand is one row here and its own *_command.cpp file.
+#include "app/commands.hpp"
+
+namespace ostrel {
+namespace {
+
+const std::vector<Command>& table() {
+    static const std::vector<Command> rows = {
+        // {"name", "what it does", run_name_command},
+    };
+    return rows;
+}
+
+}  // namespace
+
+std::span<const Command> commands() {
+    return table();
+}
+
+const Command* find_command(std::string_view name) {
+    for (const Command& command : table()) {
+        if (command.name == name) return &command;
+    }
+    return nullptr;
+}
+
+}  // namespace ostrel

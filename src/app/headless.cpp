@@ -1,0 +1,85 @@
+// The headless runner: same engine, same shutdown, log lines on stdout and stderr.
+#include "app/headless.hpp"
+
+#include <signal.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <optional>
+#include <thread>
+
+#include "config/data_locations.hpp"
+#include "engine/engine.hpp"
+
+namespace ostrel {
+namespace {
+
+std::atomic<bool> g_stop_requested{false};
+
+extern "C" void on_stop_signal(int) {
+    g_stop_requested = true;
+}
+
+// Installs the stop handlers for its lifetime. SA_RESETHAND: a second Ctrl+C kills at once.
+class StopSignals {
+  public:
+    StopSignals() {
+        g_stop_requested = false;
+        struct sigaction action {};
+        action.sa_handler = on_stop_signal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESETHAND;
+        sigaction(SIGINT, &action, &old_int_);
+        sigaction(SIGTERM, &action, &old_term_);
+    }
+    ~StopSignals() {
+        sigaction(SIGINT, &old_int_, nullptr);
+        sigaction(SIGTERM, &old_term_, nullptr);
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+  private:
+    struct sigaction old_int_ {};
+    struct sigaction old_term_ {};
+};
+
+void print_entry(const LogEntry& entry) {
+    const std::string line = format_log_line(entry) + "\n";
+    std::FILE* out = entry.level == 2 ? stderr : stdout;
+    std::fwrite(line.data(), 1, line.size(), out);
+    std::fflush(out);
+}
+
+}  // namespace
+
+std::string format_log_line(const LogEntry& entry) {
+    return "[" + entry.tag + "] " + entry.text;
+}
+
+int run_headless(std::uint64_t ticks) {
+    StopSignals signals;
+    ActivityLog::instance().set_listener(print_entry);
+    log_info("ENGINE", "Headless run — data folder " + data_directory());
+
+    std::optional<Engine> engine;
+    engine.emplace();
+    engine->start_worker(ticks);
+    // With a tick limit the worker ends by itself; otherwise only a signal ends the run.
+    while (!g_stop_requested && (ticks == 0 || engine->running())) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+
+    // The same order as closing the window: stop the threads, then destroy the engine,
+    // which saves settings.json.
+    engine->disconnect();
+    const std::uint64_t done = engine->ticks_completed();
+    engine.reset();
+    log_info("ENGINE", "Headless run finished after " + std::to_string(done) +
+                           (done == 1 ? " tick" : " ticks"));
+    ActivityLog::instance().set_listener(nullptr);
+    return 0;
+}
+
+}  // namespace ostrel

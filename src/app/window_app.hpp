@@ -1,0 +1,10 @@
+// The windowed program: GLFW window and GL 3.3 context, Dear ImGui, the engine, the frame loop.
+#pragma once
+
+namespace ostrel {
+
+/// Opens the 1600 x 900 "Ostrel" window and runs until it is closed (or SIGTERM/SIGINT).
+/// Returns 1 when GLFW or the window cannot be created, 0 after a normal shutdown.
+int run_window();
+
+}  // namespace ostrel

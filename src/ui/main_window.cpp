@@ -1,0 +1,73 @@
+// The main window and its tab bar.
+#include "ui/main_window.hpp"
+
+#include "engine/engine.hpp"
+#include "ui/account_strip.hpp"
+#include "ui/imgui_compat.hpp"
+#include "ui/log_tab.hpp"
+
+namespace ostrel::ui {
+namespace {
+
+constexpr ImGuiWindowFlags kMainWindowFlags =
+    ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove |
+    ImGuiWindowFlags_NoScrollbar | ImGuiWindowFlags_NoCollapse |
+    ImGuiWindowFlags_NoBringToFrontOnFocus;
+
+// The tabs whose content has not been built yet show one plain line.
+void draw_connection_tab(Engine&, UiState&) {
+    ImGui::TextUnformatted("Connecting to the broker is not available yet.");
+}
+void draw_scout_tab(Engine&, UiState&) {
+    ImGui::TextUnformatted("The Scout is not available yet.");
+}
+void draw_monitor_tab(Engine&, UiState&) {
+    ImGui::TextUnformatted("The Monitor list is not available yet.");
+}
+void draw_paper_tab(Engine&) {
+    ImGui::TextUnformatted("The paper book is not available yet.");
+}
+
+}  // namespace
+
+void draw_main_window(Engine& engine, UiState& state) {
+    // Set every frame, so the window follows resizes and maximising.
+    const ImGuiViewport* viewport = ImGui::GetMainViewport();
+    ImGui::SetNextWindowPos(viewport->WorkPos);
+    ImGui::SetNextWindowSize(viewport->WorkSize);
+    ImGui::Begin(kMainWindowName, nullptr, kMainWindowFlags);
+
+    draw_account_strip(engine);
+
+    if (ImGui::BeginTabBar("main")) {
+        if (ImGui::BeginTabItem("Connection")) {
+            draw_connection_tab(engine, state);
+            ImGui::EndTabItem();
+        }
+        if (ImGui::BeginTabItem("Scout")) {
+            draw_scout_tab(engine, state);
+            ImGui::EndTabItem();
+        }
+        // The select-Monitor request brings this tab to the front for exactly one frame.
+        const ImGuiTabItemFlags monitor_flags =
+            state.select_monitor ? ImGuiTabItemFlags_SetSelected : ImGuiTabItemFlags_None;
+        const bool monitor_open = ImGui::BeginTabItem("Monitor", nullptr, monitor_flags);
+        state.select_monitor = false;
+        if (monitor_open) {
+            draw_monitor_tab(engine, state);
+            ImGui::EndTabItem();
+        }
+        if (ImGui::BeginTabItem("Paper")) {
+            draw_paper_tab(engine);
+            ImGui::EndTabItem();
+        }
+        if (ImGui::BeginTabItem("Log")) {
+            draw_log_tab();
+            ImGui::EndTabItem();
+        }
+        ImGui::EndTabBar();
+    }
+    ImGui::End();
+}
+
+}  // namespace ostrel::ui

@@ -1,0 +1,111 @@
+// The real program: headless runs, signals, exit codes, and no window without a display.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "child_process.hpp"
+
+namespace ostrel {
+namespace {
+
+using testing::ChildProcess;
+using testing::ScratchDir;
+using testing::slurp;
+
+class Program : public ::testing::Test {
+  protected:
+    std::string data_ = scratch_.path() + "data/";
+    ScratchDir scratch_;
+    ScratchDir out_;
+    // No display, no token and no data folder from the environment of whoever runs the tests.
+    std::vector<std::string> env_ = {"DISPLAY", "WAYLAND_DISPLAY", "TRADIER_ACCESS_TOKEN",
+                                     "OSTREL_DATA_DIR"};
+};
+
+TEST_F(Program, HeadlessRunsItsTicksAndSavesSettings) {
+    ChildProcess run({OSTREL_EXE, "--headless", "--ticks", "2", "--data-dir", data_}, env_,
+                     out_.path());
+    ASSERT_EQ(run.wait(), 0) << run.err();
+    EXPECT_NE(run.out().find("[ENGINE] Headless run — data folder " + data_ + "\n"),
+              std::string::npos)
+        << run.out();
+    EXPECT_NE(run.out().find("[ENGINE] Headless run finished after 2 ticks\n"), std::string::npos)
+        << run.out();
+    EXPECT_EQ(run.err(), "");
+
+    const auto settings = nlohmann::json::parse(slurp(data_ + "settings.json"));
+    EXPECT_EQ(settings.size(), 46u);
+    EXPECT_EQ(settings["watchlist"], nlohmann::json::array({"SPY"}));
+    struct stat st {};
+    ASSERT_EQ(::stat((data_ + "settings.json").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST_F(Program, HeadlessKeepsSettingsAndPrintsErrorsOnStderr) {
+    std::filesystem::create_directories(data_);
+    { std::ofstream(data_ + "settings.json") << R"({"watchlist": ["AAPL"], "min_score": 66})"; }
+    ChildProcess run({OSTREL_EXE, "--headless", "--ticks", "1"},
+                     {"DISPLAY", "TRADIER_ACCESS_TOKEN", "OSTREL_DATA_DIR=" + data_}, out_.path());
+    ASSERT_EQ(run.wait(), 0) << run.err();
+    const auto settings = nlohmann::json::parse(slurp(data_ + "settings.json"));
+    EXPECT_EQ(settings["watchlist"], nlohmann::json::array({"AAPL"}));
+    EXPECT_EQ(settings["min_score"], 66.0);
+
+    // A folder in the way of settings.json: the CONFIG error goes to standard error.
+    std::filesystem::remove(data_ + "settings.json");
+    std::filesystem::create_directory(data_ + "settings.json");
+    ChildProcess failing({OSTREL_EXE, "--headless", "--ticks", "1", "--data-dir", data_}, env_,
+                         out_.path());
+    ASSERT_EQ(failing.wait(), 0);
+    EXPECT_NE(failing.err().find("[CONFIG] Could not finish writing " + data_ + "settings.json"),
+              std::string::npos)
+        << failing.err();
+}
+
+TEST_F(Program, HeadlessStopsOnSignals) {
+    for (int sig : {SIGTERM, SIGINT}) {
+        ChildProcess run({OSTREL_EXE, "--headless", "--data-dir", data_}, env_, out_.path());
+        // Wait for the first line, so the handlers are installed before the signal comes.
+        while (run.out().find("[ENGINE] Headless run") == std::string::npos) {
+            ASSERT_FALSE(run.wait(std::chrono::seconds(0)).has_value()) << run.err();
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        std::filesystem::remove(data_ + "settings.json");
+        run.signal(sig);
+        ASSERT_EQ(run.wait(), 0) << "signal " << sig << ": " << run.err();
+        EXPECT_TRUE(std::filesystem::exists(data_ + "settings.json"));
+        EXPECT_NE(run.out().find("Headless run finished"), std::string::npos);
+    }
+}
+
+TEST_F(Program, ExitCodesForHelpVersionAndBadArguments) {
+    ChildProcess help({OSTREL_EXE, "--help"}, env_, out_.path());
+    EXPECT_EQ(help.wait(), 0);
+    EXPECT_EQ(help.out().rfind("Usage: ostrel", 0), 0u) << help.out();
+
+    ChildProcess version({OSTREL_EXE, "--version"}, env_, out_.path());
+    EXPECT_EQ(version.wait(), 0);
+    EXPECT_EQ(version.out().rfind("ostrel ", 0), 0u);
+
+    for (const char* bad : {"--bogus", "--ticks"}) {
+        ChildProcess run({OSTREL_EXE, bad, "5"}, env_, out_.path());
+        EXPECT_EQ(run.wait(), 2) << bad;
+        EXPECT_NE(run.err().find("Try 'ostrel --help'."), std::string::npos);
+    }
+}
+
+TEST_F(Program, WithoutADisplayItExitsOneAndTouchesNoData) {
+    ChildProcess run({OSTREL_EXE, "--data-dir", data_}, env_, out_.path());
+    ASSERT_EQ(run.wait(), 1) << run.err();
+    EXPECT_NE(run.err().find("could not open the window"), std::string::npos) << run.err();
+    EXPECT_FALSE(std::filesystem::exists(data_ + "ostrel_state.db"));
+    EXPECT_FALSE(std::filesystem::exists(data_ + "settings.json"));
+}
+
+}  // namespace
+}  // namespace ostrel
