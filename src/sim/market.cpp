@@ -55,6 +55,22 @@ SimBar aggregate(const std::vector<SimBar>& bars, std::size_t from, std::size_t 
 Market::Market(std::uint64_t seed, int symbol_count, DayNumber history_start)
     : universe_(seed, symbol_count), model_(history_start, kReferenceDay) {}
 
+const std::vector<double>& Market::closes_of(const SymbolInfo& info, std::int64_t index) const {
+    const auto need = static_cast<std::size_t>(std::max<std::int64_t>(index + 2, 1));
+    auto it = closes_cache_.find(info.symbol);
+    if (it != closes_cache_.end() && it->second.size() >= need) return it->second;
+    // The walk is a pure function of the symbol, so a cache entry never goes stale; the
+    // cache is dropped whole when it grows past a few thousand symbols' worth.
+    // Callers may hold a reference to this symbol's vector while asking again for a longer
+    // one, so an entry is only ever refilled in place, never erased, while it is in use.
+    if (it == closes_cache_.end()) {
+        if (closes_cache_.size() >= kClosesCacheSymbols) closes_cache_.clear();
+        it = closes_cache_.emplace(info.symbol, std::vector<double>{}).first;
+    }
+    it->second = model_.closes(info, index);
+    return it->second;
+}
+
 void Market::adjust(const std::string& symbol, std::int64_t utc, double factor) {
     auto& list = adjustments_[symbol];
     list.emplace_back(utc, factor);
@@ -83,8 +99,8 @@ double Market::exact_price_at(const SymbolInfo& info, std::int64_t utc) const {
         secs = kPostmarketEndSeconds;
     }
     const std::int64_t k = model_.index_of(day);
-    if (day < model_.history_start()) return model_.closes(info, -1)[0] * f;
-    const std::vector<double> closes = model_.closes(info, k);
+    if (day < model_.history_start()) return closes_of(info, -1)[0] * f;
+    const std::vector<double>& closes = closes_of(info, k);
     const auto at = static_cast<std::size_t>(k + 1);
     if (secs < kPremarketSeconds) return closes[at - 1] * f;
     if (secs >= kCloseSeconds) return closes[at] * f;
@@ -178,7 +194,7 @@ std::vector<SimBar> Market::intraday(const SymbolInfo& info, DayNumber from, Day
     if (last_day < from) return out;
     const DayNumber closes_day = last_trading_day_on_or_before(last_day);
     if (closes_day < model_.history_start()) return out;
-    const std::vector<double> closes = model_.closes(info, model_.index_of(closes_day));
+    const std::vector<double>& closes = closes_of(info, model_.index_of(closes_day));
     for (DayNumber d = std::max(from, model_.history_start()); d <= last_day; ++d) {
         if (!is_trading_day(d)) continue;
         std::vector<SimBar> base;
@@ -231,7 +247,7 @@ std::vector<SimBar> Market::daily(const SymbolInfo& info, DayNumber from, DayNum
     if (last_day < from) return out;
     const DayNumber closes_day = last_trading_day_on_or_before(last_day);
     if (closes_day < model_.history_start()) return out;
-    const std::vector<double> closes = model_.closes(info, model_.index_of(closes_day));
+    const std::vector<double>& closes = closes_of(info, model_.index_of(closes_day));
     for (DayNumber d = std::max(from, model_.history_start()); d <= last_day; ++d) {
         if (!is_trading_day(d)) continue;
         const std::vector<SimBar> bars = session_bars(info, d, closes, now);
@@ -248,9 +264,9 @@ std::pair<double, double> Market::week52(const SymbolInfo& info, std::int64_t ut
     const DayNumber day = last_trading_day_on_or_before(e.date);
     if (day < model_.history_start()) return {0.0, 0.0};
     const std::int64_t k = model_.index_of(day);
-    const std::vector<double> closes = model_.closes(info, k);
+    const std::vector<double>& closes = closes_of(info, k);
     double hi = 0.0, lo = 0.0;
-    const std::size_t end = closes.size();
+    const std::size_t end = static_cast<std::size_t>(k + 2);
     const std::size_t begin = end > 252 ? end - 252 : 1;
     for (std::size_t i = begin; i < end; ++i) {
         const double c = closes[i];
@@ -277,7 +293,7 @@ QuoteView Market::quote(const SymbolInfo& info, std::int64_t utc, bool premarket
         return q;
     }
     const std::int64_t k = model_.index_of(day);
-    const std::vector<double> closes = model_.closes(info, k);
+    const std::vector<double>& closes = closes_of(info, k);
     const DayNumber prev_day = trading_day_at(day, -1);
     const double prev_factor = factor_at(info.symbol, from_eastern(prev_day, kCloseSeconds));
     q.prevclose = round_to(closes[static_cast<std::size_t>(k)] * prev_factor, 2);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -65,6 +66,8 @@ class Market {
 
   private:
     double factor_at(const std::string& symbol, std::int64_t utc) const;
+    /// Session closes from index -1 up to at least `index` (see PriceModel::closes).
+    const std::vector<double>& closes_of(const SymbolInfo& info, std::int64_t index) const;
     /// Five-minute bars of one trading day that have started by `now` (the last may be partial).
     std::vector<SimBar> session_bars(const SymbolInfo& info, DayNumber day,
                                      const std::vector<double>& closes, std::int64_t now) const;
@@ -75,6 +78,10 @@ class Market {
     Universe universe_;
     PriceModel model_;
     std::map<std::string, std::vector<std::pair<std::int64_t, double>>> adjustments_;
+    static constexpr std::size_t kClosesCacheSymbols = 4096;
+    /// Walk cache; const methods fill it, which is safe because the simulator's lock
+    /// serialises every use of the market.
+    mutable std::unordered_map<std::string, std::vector<double>> closes_cache_;
 };
 
 /// Aggregates consecutive bars into one (open of the first, close of the last).
