@@ -3,5 +3,5 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
-tools/build.sh dev ostrel ostrel-sim >/dev/null
+tools/build.sh dev ostrel
 exec build/dev/src/ostrel "$@"
