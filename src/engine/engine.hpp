@@ -8,16 +8,61 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
+#include "broker/broker_records.hpp"
+#include "broker/ibroker.hpp"
+#include "broker/sim_broker.hpp"
+#include "broker/tradier_client.hpp"
 #include "committees/decision.hpp"
 #include "config/settings.hpp"
 #include "engine/engine_tick_rules.hpp"
+#include "engine/pdt_guard.hpp"
+#include "engine/state/symbol_state.hpp"
+#include "engine/trading_context.hpp"
+#include "store/symbol_state_store.hpp"
 
 namespace ostrel {
+
+struct TickerAnalysis;
+
+/// What a connect attempt gives: the probe text on success, else the error text.
+struct ConnectResult {
+    bool ok = false;
+    std::string message;
+};
+
+/// The account strip's ten numbers, in dollars.
+struct AccountSummary {
+    double equity = 0.0;
+    double cash = 0.0;
+    double buying_power = 0.0;
+    double holdings_at_mark = 0.0;
+    double holdings_at_cost = 0.0;
+    double open_pnl = 0.0;
+    double realized_pnl = 0.0;
+    double total_pnl = 0.0;
+    double risk_budget = 0.0;
+    double position_cap = 0.0;
+};
+
+/// One line of the holdings table.
+struct HoldingRow {
+    std::string ticker;
+    int quantity = 0;
+    double cost = 0.0;  ///< quantity x average price
+    double average_price = 0.0;
+};
+
+/// Trims surrounding whitespace and upper-cases a typed ticker (inner spaces stay).
+std::string normalise_ticker(const std::string& text);
 
 class Engine {
   public:
@@ -26,6 +71,9 @@ class Engine {
     /// Loads the settings from the data folder (and, as they arrive, opens the state store,
     /// loads the Monitor list's states and the fill journals). Talks to no broker.
     Engine();
+    /// The same, with every file in `data_dir` (ends with a separator) instead of the data
+    /// folder; the REST base still comes from OSTREL_REST_URL or client().
+    explicit Engine(std::string data_dir);
     /// Stops the threads, saves settings.json and releases the members in reverse order.
     ~Engine();
     Engine(const Engine&) = delete;
@@ -65,9 +113,53 @@ class Engine {
     /// The line shown under the Monitor list (empty when all is well).
     std::string watchlist_message() const;
 
-    // --- later operations: connect and the views (engine_connect.cpp, engine_views.cpp),
-    // evaluation, reconciliation, the Monitor list, scout runs and the day-trade count are
-    // declared here as they arrive.
+    // --- connecting and switches (engine_connect.cpp) ---
+
+    /// Configures the client, probes, reads balances and the clock, starts the quote stream,
+    /// saves the settings and reconciles once. Makes REST calls; never under the engine lock.
+    ConnectResult connect();
+    /// Sets the token and account kind used by the next connect (and saved with the settings).
+    void set_credentials(const std::string& token, bool production);
+    void set_live_trading(bool on);
+    void set_pdt_protection(bool on);
+
+    // --- views, copies taken under the engine lock (engine_views.cpp) ---
+
+    AccountSummary account_summary() const;
+    /// Every state with its price refreshed from the quote cache, sorted by ticker.
+    std::vector<SymbolState> monitor_rows() const;
+    /// Tickers holding at least one share, sorted by ticker.
+    std::vector<HoldingRow> holding_rows() const;
+    /// A copy of one ticker's state, if it is on the Monitor list.
+    std::optional<SymbolState> state_of(const std::string& ticker) const;
+    std::string market_state() const;
+    /// Day trades counted in the rolling five-weekday window.
+    int day_trade_count() const { return pdt_.count(); }
+
+    // --- the Monitor list (engine_monitor.cpp) ---
+
+    /// Adds a typed ticker; false when the text is empty after normalising.
+    bool add_ticker(const std::string& text);
+    /// Removes a ticker unless it holds shares or has an order in flight.
+    void remove_ticker(const std::string& ticker);
+    /// Makes `list` (normalised, without repeats) the Monitor list and the states map.
+    void rebuild_watchlist(const std::vector<std::string>& list);
+
+    // --- trading (engine_evaluate*.cpp, engine_reconcile*.cpp) ---
+
+    /// One evaluation cycle of a Monitor ticker; nothing happens while disconnected.
+    void evaluate(const std::string& ticker);
+    /// Brings the states in line with the broker (live) or the paper book (paper).
+    void reconcile();
+
+    /// Lets tests pin what the analysis decided before the engine acts on it.
+    using AnalysisHook = std::function<void(const std::string& ticker, TickerAnalysis&)>;
+    void set_analysis_hook(AnalysisHook hook);
+
+    /// The broker client (tests and the demo point it at the simulator before connecting).
+    TradierClient& client() { return client_; }
+    SimBroker& paper_broker() { return paper_; }
+    const std::string& data_dir() const { return data_dir_; }
 
   private:
     // Worker thread body and its pause.
@@ -89,20 +181,35 @@ class Engine {
     /// by the caller), so a saved copy never disagrees with what the worker sees.
     void set_switch_locked(bool Settings::*field, std::atomic<bool>& flag, bool value);
 
+    /// What the trading rules need for one call, built from the members.
+    TradingContext trading_context();
+    void store_account(const AccountSnapshot& snapshot);
+    void save_state(const SymbolState& state);
+    /// Saves the copy and writes it back into the map if the ticker is still listed.
+    void write_back(const SymbolState& state);
+    /// Steps 9 to 13 of an evaluation: the open lot, the pending order, the entry, protection.
+    void trade_on_evaluation(SymbolState& s, const TickerAnalysis& a, const Quote& quote,
+                             double mark, double atr, bool market_open, int phase);
+    void plan_entry(const TradingContext& ctx, SymbolState& s, const TickerAnalysis& a,
+                    const Quote& quote, double mark, double atr, int phase);
+    void reconcile_paper();
+    void reconcile_live();
+
     // ---- members, in construction order ----
+    std::string data_dir_;  ///< where settings, database and journals live (ends with '/')
     Settings settings_;
-    // client_: TradierClient (request budget, quote cache, bar cache, quote stream).
-    // paper_: SimBroker with starting cash 25000.00.
-    // live_broker_: std::unique_ptr<IBroker>, set to a TradierBroker on each connect.
-    // store_: SymbolStateStore on data_directory() + "ostrel_state.db".
+    TradierClient client_;
+    SimBroker paper_;
+    std::unique_ptr<IBroker> live_broker_;  ///< set to a TradierBroker on each connect
+    SymbolStateStore store_;
     mutable std::mutex mutex_;  ///< the engine lock; never held across network or disk I/O
-    // states_: hash map ticker -> SymbolState, one per watchlist ticker (engine lock).
-    double equity_ = 0.0;                   ///< engine lock
-    double buying_power_ = 0.0;             ///< engine lock
-    double cash_ = 0.0;                     ///< engine lock
+    std::unordered_map<std::string, SymbolState> states_;  ///< engine lock
+    double equity_ = 0.0;                                  ///< engine lock
+    double buying_power_ = 0.0;                            ///< engine lock
+    double cash_ = 0.0;                                    ///< engine lock
     MarketContext market_context_;          ///< engine lock; never changes after construction
     std::string market_state_ = "unknown";  ///< the broker clock's state word; engine lock
-    // market_clock_: MarketClock, state "unknown" (engine lock).
+    MarketClock market_clock_;              ///< engine lock
     std::atomic<bool> running_{false};
     std::atomic<bool> connected_{false};
     std::thread worker_;
@@ -116,13 +223,15 @@ class Engine {
     // auto-scout bookkeeping: last run instant and its note (engine lock).
     std::atomic<bool> wake_{false};
     std::string watchlist_message_;  ///< engine lock
-    // pdt_: PdtGuard loaded from the two fill journals.
+    PdtGuard pdt_;                   ///< loaded from the two fill journals
 
     // Lock-free mirrors of settings_.live_trading, .enable_pdt_protection, .enable_auto_scout.
     std::atomic<bool> live_trading_{false};
     std::atomic<bool> pdt_protection_{true};
     std::atomic<bool> auto_scout_{false};
     std::atomic<std::uint64_t> ticks_completed_{0};
+    std::mutex hook_mutex_;
+    AnalysisHook analysis_hook_;  ///< hook_mutex_
 };
 
 }  // namespace ostrel

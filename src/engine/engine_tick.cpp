@@ -1,8 +1,10 @@
 // One worker tick: market clock, pre-open quotes, auto-scout, reconciliation, then the
 // per-ticker work (price seeding, evaluation) and marking the paper book.
+#include <algorithm>
 #include <chrono>
 
 #include "engine/engine.hpp"
+#include "engine/session_time.hpp"
 
 namespace ostrel {
 namespace {
@@ -38,26 +40,38 @@ void Engine::tick() {
 
 bool Engine::any_order_in_flight() {
     std::lock_guard lock(mutex_);
-    // True when some state has order_in_flight set or a non-empty pending_order_id; the
-    // states map plugs in here.
-    return false;
+    return std::any_of(states_.begin(), states_.end(), [](const auto& entry) {
+        return entry.second.order_in_flight || !entry.second.pending_order_id.empty();
+    });
 }
 
 void Engine::poll_market_clock(std::int64_t now_ns) {
     int phase = 0;
     {
         std::lock_guard lock(mutex_);
-        // phase = market_phase(market_clock_) once the clock is held here.
+        phase = market_phase(market_clock_);
     }
     if (!clock_poll_due(last_clock_poll_ns_, now_ns, phase)) return;
-    // Read the clock through the client (no engine lock); on success store it and set
-    // market_state_ to its state word under the lock.
+    // A failed read keeps the market state; the next poll is still spaced by the interval.
+    if (const auto clock = client_.clock()) {
+        std::lock_guard lock(mutex_);
+        market_clock_ = *clock;
+        market_state_ = clock->state;
+    }
     last_clock_poll_ns_ = now_ns;
 }
 
 void Engine::fetch_preopen_quotes() {
-    // In phases 1 to 3 of the stored clock: collect every ticker under the lock, then ask the
-    // client for REST quotes (they land in its quote cache).
+    std::vector<std::string> tickers;
+    {
+        std::lock_guard lock(mutex_);
+        const int phase = market_phase(market_clock_);
+        if (phase < kPhaseBeforeOpen || phase > kPhaseOpenIn5) return;
+        for (const auto& entry : states_)
+            tickers.push_back(entry.first);
+    }
+    // The quotes land in the client's cache; a failure is retried on the next tick.
+    if (!tickers.empty()) (void)client_.quotes(tickers);
 }
 
 void Engine::check_auto_scout() {
@@ -67,33 +81,47 @@ void Engine::check_auto_scout() {
 void Engine::reconcile_when_due(std::int64_t now_ns, bool busy) {
     const bool live = live_trading_;
     if (!reconcile_due(live, busy, last_reconcile_ns_, now_ns)) return;
-    // Reconciliation with the broker (live) or the paper book (paper) plugs in here.
+    reconcile();
     if (live) last_reconcile_ns_ = now_ns;
 }
 
 TickPlan Engine::plan_tick_locked() {
     std::vector<TickRow> rows;
-    // One row per entry of the states map, in map order: ticker, last_price and whether its
-    // last decision has a thesis.
+    rows.reserve(states_.size());
+    for (const auto& [ticker, s] : states_) {
+        rows.push_back({ticker, s.last_price, !s.decision.thesis.empty()});
+    }
     return plan_tick(rows);
 }
 
 void Engine::seed_missing_prices(const std::vector<std::string>& tickers) {
-    (void)tickers;
-    // REST quotes for `tickers` (no engine lock), then under the lock each state whose
-    // last_price is still not above 0 takes seed_price(quote) when that is above 0.
+    const auto quotes = client_.quotes(tickers);
+    if (!quotes) return;  // retried on the next tick
+    std::lock_guard lock(mutex_);
+    for (const Quote& q : *quotes) {
+        const auto it = states_.find(q.symbol);
+        if (it == states_.end()) continue;
+        const double seed = seed_price(q);
+        if (seed > 0.0 && !(it->second.last_price > 0.0)) it->second.last_price = seed;
+    }
 }
 
 void Engine::evaluate_in_order(const std::vector<std::string>& tickers) {
-    (void)tickers;
-    // Each ticker in turn goes through the evaluation cycle here (it takes the engine lock
-    // itself where it needs it).
+    for (const std::string& ticker : tickers)
+        evaluate(ticker);
 }
 
 void Engine::mark_paper_book() {
     std::lock_guard lock(mutex_);
-    // For each state with last_price > 0 the paper book's mark_price(ticker, price); then, in
-    // paper mode, copy the paper account snapshot into equity_, buying_power_ and cash_.
+    for (const auto& [ticker, s] : states_) {
+        if (s.last_price > 0.0) paper_.mark_price(ticker, s.last_price);
+    }
+    if (live_trading_) return;
+    if (const auto snap = paper_.account_snapshot()) {
+        equity_ = snap->equity;
+        buying_power_ = snap->buying_power;
+        cash_ = snap->cash;
+    }
 }
 
 }  // namespace ostrel

@@ -32,7 +32,7 @@ void Engine::stop() {
 void Engine::disconnect() {
     stop();
     connected_ = false;
-    // The quote stream is stopped here once the client exists.
+    client_.stop_stream();
 }
 
 void Engine::worker_loop(std::uint64_t max_ticks) {

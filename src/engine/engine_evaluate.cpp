@@ -1,0 +1,102 @@
+// The evaluation cycle of one Monitor ticker: bars, analysis, refreshing the state, storing it.
+#include <algorithm>
+
+#include "committees/analysis.hpp"
+#include "engine/engine.hpp"
+#include "engine/session_time.hpp"
+#include "market/timeframes.hpp"
+
+namespace ostrel {
+
+void Engine::set_analysis_hook(AnalysisHook hook) {
+    std::lock_guard lock(hook_mutex_);
+    analysis_hook_ = std::move(hook);
+}
+
+void Engine::evaluate(const std::string& ticker) {
+    if (!connected_) return;
+    Settings settings;
+    MarketContext market;
+    {
+        std::lock_guard lock(mutex_);
+        if (!states_.contains(ticker)) return;
+        settings = settings_;
+        market = market_context_;
+    }
+
+    // 1-6. Quote, bars and the pure analysis, all without the engine lock.
+    const Quote quote = client_.cached_quote(ticker);
+    const double quote_mark = mark_price(quote);
+    const TriggerSelection selection = select_trigger_series(
+        [&](std::string_view interval) -> std::expected<BarSeries, std::string> {
+            return client_.time_and_sales(ticker, std::string(interval));
+        },
+        [&]() -> std::expected<BarSeries, std::string> { return client_.daily_history(ticker); });
+    TickerAnalysis a = analyze_ticker(selection, quote_mark, market, ticker, settings);
+    {
+        std::lock_guard lock(hook_mutex_);
+        if (analysis_hook_) analysis_hook_(ticker, a);
+    }
+    const double mark = a.price;
+
+    if (!a.scored) {
+        SymbolState s;
+        {
+            std::lock_guard lock(mutex_);
+            const auto it = states_.find(ticker);
+            if (it == states_.end()) return;
+            s = it->second;
+        }
+        s.last_price = mark;
+        s.reasons = {"Not enough bars yet; showing last quote"};
+        write_back(s);
+        return;
+    }
+
+    // 7-8. The clock and a copy of the state, refreshed with the new decision.
+    SymbolState s;
+    std::string market_state;
+    MarketClock clock;
+    {
+        std::lock_guard lock(mutex_);
+        const auto it = states_.find(ticker);
+        if (it == states_.end()) return;
+        s = it->second;
+        market_state = market_state_;
+        clock = market_clock_;
+    }
+    if (clock.state.empty() || clock.state == "unknown") clock.state = market_state;
+    const int phase = market_phase(clock);
+    const bool market_open = market_state == "open";
+
+    s.last_price = mark;
+    if (!market_open) {
+        const double off_hours = off_hours_price(quote, mark);
+        if (off_hours > 0.0) s.last_price = off_hours;
+    }
+    const FinalDecision& d = a.decision;
+    s.last_score = d.final;
+    s.reasons = {d.thesis};
+    for (const std::string* line : {&d.setup, &d.logic, &d.risk}) {
+        if (!line->empty()) s.reasons.push_back(*line);
+    }
+    if (!market_open) s.reasons.emplace_back("Market closed - last session tape");
+    if (!a.trigger_note.empty()) s.reasons.push_back(a.trigger_note);
+    s.decision = d;
+    s.strategy = a.strategy;
+    if (s.qty > 0 && mark > 0.0 && s.avg_price > 0.0) {
+        s.unrealized_pnl = (mark - s.avg_price) * s.qty;
+    }
+    double atr = a.daily_snapshot.atr;
+    if (!(atr > 0.0)) atr = a.trigger_snapshot.atr;
+    if (!(atr > 0.0)) atr = std::max(mark * 0.02, 0.01);
+    if (d.window == "CLOSED") s.entry_lock = false;
+
+    // 9-13. Exits, the pending order, entries and protection.
+    trade_on_evaluation(s, a, quote, mark, atr, market_open, phase);
+
+    // 14. Store, then write back unless the ticker left the list meanwhile.
+    write_back(s);
+}
+
+}  // namespace ostrel

@@ -1,0 +1,254 @@
+// Reconciliation rules for one ticker against what the broker reports.
+#include "engine/reconcile_rules.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <sstream>
+
+#include "ui/log/activity_log.hpp"
+
+namespace ostrel {
+namespace {
+
+std::string stream_number(double v) {
+    std::ostringstream out;
+    out << v;
+    return out.str();
+}
+
+std::string six_decimals(double v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.6f", v);
+    return buf;
+}
+
+bool sell_side(const std::string& side) {
+    return side == "sell" || side == "sell_short";
+}
+
+void apply_pending(SymbolState& s, const BrokerOrder& o, const ReconcileView& view,
+                   int position_qty, ReconcileOutcome& out) {
+    s.pending_status = o.status;
+    if (o.price > 0.0) s.pending_limit_price = o.price;
+    if (o.avg_fill_price > 0.0) {
+        s.last_fill_price = o.avg_fill_price;
+    } else if (o.last_fill_price > 0.0) {
+        s.last_fill_price = o.last_fill_price;
+    }
+    if (order_filled(o)) {
+        const std::string side = o.side.empty() ? s.pending_side : o.side;
+        log_info(s.symbol,
+                 "BROKER FILL " + side + " " + stream_number(o.exec_quantity) + " @ " +
+                     stream_number(s.last_fill_price > 0.0 ? s.last_fill_price : o.avg_fill_price) +
+                     " — using Tradier fill, not our limit");
+        const bool buy = side == "buy" || side == "buy_to_cover";
+        const bool not_there = !view.positions_ok || (buy && position_qty <= 0) ||
+                               (!buy && position_qty >= s.qty_at_order && position_qty > 0);
+        if (not_there) {
+            s.order_in_flight = true;
+            s.pending_status = "filled, waiting for position";
+            return;
+        }
+        if (!buy && s.avg_price > 0.0 && s.last_fill_price > 0.0) {
+            int n = std::max(0, s.qty_at_order - position_qty);
+            if (n == 0) n = s.pending_qty;
+            s.realized_pnl += (s.last_fill_price - s.avg_price) * n;
+        }
+        s.order_in_flight = false;
+        s.pending_order_id.clear();
+        s.pending_status = o.status;
+        s.pending_limit_price = 0.0;
+        s.planned_buy_limit = 0.0;
+        s.planned_buy_qty = 0;
+        out.fill_booked = true;
+        out.fill_sides.push_back(side.empty() ? "buy" : side);
+    } else if (order_terminal(o.status)) {
+        log_error(s.symbol,
+                  "Order " + s.pending_order_id + " " + o.status + " — not booking a guessed fill");
+        s.order_in_flight = false;
+        s.pending_order_id.clear();
+        s.pending_side.clear();
+        s.pending_qty = 0;
+        s.pending_status = o.status;
+        s.pending_limit_price = 0.0;
+    } else {
+        s.order_in_flight = true;
+        if (s.pending_status.empty()) s.pending_status = "open";
+    }
+}
+
+enum class Slot { stop, oco_stop, target };
+
+void apply_resting(SymbolState& s, Slot slot, const BrokerOrder& o, int position_qty, int& booked,
+                   ReconcileOutcome& out) {
+    const std::string id = slot == Slot::stop       ? s.resting_stop_id
+                           : slot == Slot::oco_stop ? s.resting_oco_stop_id
+                                                    : s.resting_target_id;
+    if (o.avg_fill_price > 0.0) {
+        s.last_fill_price = o.avg_fill_price;
+    } else if (o.last_fill_price > 0.0) {
+        s.last_fill_price = o.last_fill_price;
+    }
+    if (order_filled(o)) {
+        int n = std::max(0, s.qty - position_qty) - booked;
+        if (n <= 0 && booked == 0) {
+            n = o.quantity > 0 ? o.quantity
+                               : (slot == Slot::target ? s.resting_target_qty : s.resting_stop_qty);
+        }
+        n = std::max(n, 0);
+        if (s.avg_price > 0.0 && s.last_fill_price > 0.0 && n > 0) {
+            s.realized_pnl += (s.last_fill_price - s.avg_price) * n;
+            booked += n;
+        }
+        const bool target = slot == Slot::target || id == s.resting_target_id;
+        log_info(s.symbol, std::string(target ? "GTC TARGET FILL @ " : "GTC STOP FILL @ ") +
+                               six_decimals(s.last_fill_price));
+        out.fill_booked = true;
+        out.fill_sides.emplace_back("sell");
+        if (target) {
+            s.scaled_out = true;
+            forget_resting_target(s);
+            forget_resting_oco_stop(s);
+        } else if (slot == Slot::oco_stop) {
+            forget_resting_oco_stop(s);
+            forget_resting_target(s);
+        } else {
+            forget_resting_stop(s);
+        }
+    } else if (order_terminal(o.status)) {
+        log_info(s.symbol, "GTC " + id + " " + o.status + " — will replace if still long");
+        if (id == s.resting_target_id) {
+            forget_resting_target(s);
+        } else if (id == s.resting_oco_stop_id) {
+            forget_resting_oco_stop(s);
+        } else {
+            forget_resting_stop(s);
+        }
+    } else {
+        if (o.stop_price > 0.0) {
+            if (id == s.resting_stop_id) s.resting_stop_price = o.stop_price;
+            if (id == s.resting_oco_stop_id) s.resting_oco_stop_price = o.stop_price;
+        }
+        if (o.price > 0.0 && id == s.resting_target_id) s.resting_target_price = o.price;
+    }
+}
+
+void apply_position(SymbolState& s, const ReconcileView& view, ReconcileOutcome& out) {
+    const auto it = view.positions.find(s.symbol);
+    if (it != view.positions.end() && it->second.quantity > 0) {
+        const BrokerPosition& p = it->second;
+        const int old_qty = s.qty;
+        if (!s.order_in_flight && p.quantity < old_qty) s.scaled_out = true;
+        s.qty = p.quantity;
+        s.avg_price = p.average_price;
+        s.holding = true;
+        if (old_qty <= 0) {
+            s.scaled_out = false;
+            s.stop_price = 0.0;
+            s.target_price = 0.0;
+            s.realized_pnl = 0.0;
+            s.peak_price = std::max(s.last_price, p.average_price);
+            if (s.entry_ts_ms <= 0) s.entry_ts_ms = view.now_ms;
+            log_info(s.symbol, "Holding " + std::to_string(p.quantity) + " @ Tradier cost " +
+                                   stream_number(p.average_price));
+        }
+        return;
+    }
+    if (s.order_in_flight || !s.pending_order_id.empty()) return;
+    if (s.qty > 0 || s.holding) log_info(s.symbol, "Tradier flat — clearing local lot");
+    for (const std::string* id :
+         {&s.resting_stop_id, &s.resting_target_id, &s.resting_oco_stop_id}) {
+        if (id->empty()) continue;
+        const auto r = view.resting.find(*id);
+        if (r == view.resting.end() || order_active(r->second.status)) {
+            out.leftover_orders.push_back(*id);
+        }
+    }
+    clear_lot(s);
+    s.pending_order_id.clear();
+    s.pending_side.clear();
+    s.pending_status.clear();
+    s.pending_qty = 0;
+}
+
+}  // namespace
+
+bool order_terminal(const std::string& status) {
+    return status == "rejected" || status == "canceled" || status == "expired";
+}
+
+bool order_filled(const BrokerOrder& o) {
+    return o.status == "filled" || (o.exec_quantity > 0.0 && o.remaining_quantity <= 0.0);
+}
+
+bool order_active(const std::string& status) {
+    return status == "open" || status == "pending" || status == "partially_filled" ||
+           status == "submitted" || status == "ok";
+}
+
+ReconcileOutcome apply_broker_view(SymbolState& s, const ReconcileView& view) {
+    ReconcileOutcome out;
+    int position_qty = 0;
+    if (view.positions_ok) {
+        const auto it = view.positions.find(s.symbol);
+        if (it != view.positions.end()) position_qty = it->second.quantity;
+    }
+    if (const auto it = view.pending.find(s.symbol); it != view.pending.end()) {
+        apply_pending(s, it->second, view, position_qty, out);
+    }
+    int booked = 0;
+    const std::pair<Slot, const std::string*> slots[] = {{Slot::stop, &s.resting_stop_id},
+                                                         {Slot::oco_stop, &s.resting_oco_stop_id},
+                                                         {Slot::target, &s.resting_target_id}};
+    for (const auto& [slot, id] : slots) {
+        if (id->empty()) continue;
+        const auto it = view.resting.find(*id);
+        if (it == view.resting.end()) continue;
+        apply_resting(s, slot, it->second, position_qty, booked, out);
+    }
+    if (view.positions_ok) apply_position(s, view, out);
+    return out;
+}
+
+bool adopt_resting_order(SymbolState& s, const BrokerOrder& o) {
+    if (o.symbol.empty() || !order_active(o.status) || s.qty < 1 || !sell_side(o.side))
+        return false;
+    // Our own working exit is the pending order, not protection to adopt.
+    if (!o.id.empty() && o.id == s.pending_order_id) return false;
+    const int qty =
+        o.remaining_quantity > 0.0 ? static_cast<int>(o.remaining_quantity) : o.quantity;
+    if (o.type == "limit") {
+        if (!s.resting_target_id.empty() || o.id == s.resting_target_id) return false;
+        s.resting_target_id = o.id;
+        s.resting_target_price = o.price > 0.0 ? o.price : s.target_price;
+        s.resting_target_qty = qty;
+        if (s.target_price <= 0.0) s.target_price = s.resting_target_price;
+        log_info(s.symbol, "Adopted Tradier GTC target " + o.id + " @ " +
+                               six_decimals(s.resting_target_price));
+        return true;
+    }
+    if (o.type != "stop" && o.type != "stop_limit") return false;
+    if (o.id == s.resting_stop_id || o.id == s.resting_oco_stop_id) return false;
+    bool as_oco = false;
+    if (!s.resting_target_id.empty() && s.resting_oco_stop_id.empty()) {
+        as_oco = qty == s.resting_target_qty || !s.resting_stop_id.empty();
+    } else if (!s.resting_stop_id.empty()) {
+        return false;
+    }
+    if (as_oco) {
+        s.resting_oco_stop_id = o.id;
+        s.resting_oco_stop_price = o.stop_price > 0.0 ? o.stop_price : s.stop_price;
+        s.resting_oco_stop_qty = qty;
+        log_info(s.symbol, "Adopted Tradier OCO stop " + o.id);
+        return true;
+    }
+    s.resting_stop_id = o.id;
+    s.resting_stop_price = o.stop_price > 0.0 ? o.stop_price : s.stop_price;
+    s.resting_stop_qty = qty;
+    if (s.stop_price <= 0.0) s.stop_price = s.resting_stop_price;
+    log_info(s.symbol,
+             "Adopted Tradier GTC stop " + o.id + " @ " + six_decimals(s.resting_stop_price));
+    return true;
+}
+
+}  // namespace ostrel
