@@ -138,7 +138,7 @@ TEST_F(SimBrokerTest, StopsFireAtTheObservedPrice) {
     EXPECT_EQ(book.position_quantity("AAPL"), 10);
     book.mark_price("AAPL", 94.5);  // through the stop
     EXPECT_EQ(book.position_quantity("AAPL"), 0);
-    const PaperFill& f = book.fills().back();
+    const PaperFill f = book.fills().back();
     EXPECT_DOUBLE_EQ(f.price, 94.5);
     EXPECT_EQ(f.reason, "paper GTC stop");
     EXPECT_TRUE(book.resting_stops().empty());
