@@ -34,9 +34,7 @@ std::expected<StreamSession, std::string> open_stream_session(TradierClient& cli
 }
 
 QuoteStream::QuoteStream(TradierClient& client, QuoteStreamOptions options)
-    : client_(client), options_(std::move(options)) {
-    if (options_.fallback_url.empty()) options_.fallback_url = default_stream_url();
-}
+    : client_(client), options_(std::move(options)) {}
 
 QuoteStream::~QuoteStream() {
     stop();
@@ -96,7 +94,10 @@ void QuoteStream::one_pass() {
             log_info("TRADIER", "SIP seed quotes: " + seeded.error());
     }
 
-    auto session = open_stream_session(client_, options_.fallback_url);
+    // Read on every pass, so an override set after the client was built (--demo) counts.
+    const std::string fallback =
+        options_.fallback_url.empty() ? default_stream_url() : options_.fallback_url;
+    auto session = open_stream_session(client_, fallback);
     if (!running) return;
     if (!session) {
         client_.set_stream_status_text("SIP session failed");
