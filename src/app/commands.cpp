@@ -1,12 +1,15 @@
 // The subcommand table. A new subcommand is one row here and its own *_command.cpp file.
 #include "app/commands.hpp"
 
+#include "app/probe_command.hpp"
+
 namespace ostrel {
 namespace {
 
 const std::vector<Command>& table() {
     static const std::vector<Command> rows = {
         // {"name", "what it does", run_name_command},
+        {"probe", "connect to the broker and print the connection probe", run_probe_command},
     };
     return rows;
 }
