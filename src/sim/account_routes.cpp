@@ -36,6 +36,11 @@ json leg_fields(const BookOrder& o, bool long_tails) {
     return j;
 }
 
+/// The broker writes an empty list as the string "null" (JSON null has been seen too).
+json empty_list(const SimState& state) {
+    return state.config.empty_lists_as_json_null ? json(nullptr) : json("null");
+}
+
 SimResponse profile(SimState& state, const SimRequest&, const std::vector<std::string>&) {
     json accounts = json::array();
     for (const std::string& number : state.config.account_numbers) {
@@ -102,7 +107,7 @@ SimResponse positions(SimState& state, const SimRequest&, const std::vector<std:
                         {"quantity", shares(pos.quantity, tails)},
                         {"symbol", pos.symbol}});
     }
-    if (list.empty()) return SimResponse::json(200, {{"positions", "null"}});
+    if (list.empty()) return SimResponse::json(200, {{"positions", empty_list(state)}});
     return SimResponse::json(200, {{"positions", {{"position", list_or_single(list, nullptr)}}}});
 }
 
@@ -117,7 +122,7 @@ SimResponse orders(SimState& state, const SimRequest& request, const std::vector
         if (!all && !today_order && is_final_status(o->status)) continue;
         list.push_back(order_json(state.book, *o, state.config.long_tails));
     }
-    if (list.empty()) return SimResponse::json(200, {{"orders", "null"}});
+    if (list.empty()) return SimResponse::json(200, {{"orders", empty_list(state)}});
     return SimResponse::json(200, {{"orders", {{"order", list_or_single(list, nullptr)}}}});
 }
 

@@ -39,6 +39,8 @@ struct SimConfig {
     bool long_tails = true;
     /// Send a premarket_price member in quotes while the clock reads premarket.
     bool premarket_price_field = true;
+    /// Send empty positions and orders lists as JSON null instead of the string "null".
+    bool empty_lists_as_json_null = false;
     /// Write every price of quotes and bars as a JSON string ("187.25") instead of a number.
     bool numbers_as_strings = false;
     /// First trading day of the generated price history (YYYY-MM-DD).

@@ -116,6 +116,18 @@ TEST_F(ServerTest, AccountEndpointsUseNullStringsAndLongTails) {
     EXPECT_EQ(broker(port, "GET", "/v1/accounts/VA999/balances").status, 400);
 }
 
+TEST(ServerOptions, EmptyListsCanBeJsonNull) {
+    SimConfig config;
+    config.symbol_count = 50;
+    config.empty_lists_as_json_null = true;
+    Simulator sim(config);
+    const auto port = sim.start();
+    ASSERT_TRUE(port);
+    EXPECT_EQ(broker(*port, "GET", "/v1/accounts/VA10000001/positions").body,
+              R"({"positions":null})");
+    EXPECT_EQ(broker(*port, "GET", "/v1/accounts/VA10000001/orders").body, R"({"orders":null})");
+}
+
 TEST_F(ServerTest, OrderLifecycleOverHttp) {
     sim.set_position("AAPL", 25, 25 * 180.0);
     const double last = sim.price("AAPL");
