@@ -17,13 +17,13 @@ namespace {
 
 const std::string kFixtures = std::string(OSTREL_SOURCE_DIR) + "/tests/app/fixtures/";
 
-struct Run {
+struct Outcome {
     int code = 0;
     std::string out;
     std::string err;
 };
 
-Run analyze(std::vector<std::string> args) {
+Outcome analyze(std::vector<std::string> args) {
     for (std::string& a : args) {
         if (!a.starts_with("/") && (a.ends_with(".csv") || a.ends_with(".json"))) a = kFixtures + a;
     }
@@ -31,7 +31,7 @@ Run analyze(std::vector<std::string> args) {
     std::ostringstream err;
     std::streambuf* old_out = std::cout.rdbuf(out.rdbuf());
     std::streambuf* old_err = std::cerr.rdbuf(err.rdbuf());
-    Run r;
+    Outcome r;
     r.code = run_analyze_command(args);
     std::cout.rdbuf(old_out);
     std::cerr.rdbuf(old_err);
@@ -72,7 +72,7 @@ void expect_same(const nlohmann::json& got, const nlohmann::json& want, const st
 }
 
 void expect_output(const std::vector<std::string>& args, const std::string& expected) {
-    const Run r = analyze(args);
+    const Outcome r = analyze(args);
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_TRUE(r.err.empty()) << r.err;
     expect_same(nlohmann::json::parse(r.out), load_expected(expected), "");
@@ -101,7 +101,7 @@ TEST(AnalyzeCommand, SettingsFileChangesTheModelAndTheCard) {
 }
 
 TEST(AnalyzeCommand, OutputCarriesEveryFieldInOrder) {
-    const Run r = analyze({"--daily", "analyze_daily_short.csv"});
+    const Outcome r = analyze({"--daily", "analyze_daily_short.csv"});
     ASSERT_EQ(r.code, 0);
     const auto json = nlohmann::ordered_json::parse(r.out);
     std::vector<std::string> keys;
@@ -116,7 +116,7 @@ TEST(AnalyzeCommand, OutputCarriesEveryFieldInOrder) {
 }
 
 TEST(AnalyzeCommand, MissingFilesAndColumnsExitWithTwo) {
-    Run r = analyze({"--daily", "no_such_file.csv"});
+    Outcome r = analyze({"--daily", "no_such_file.csv"});
     EXPECT_EQ(r.code, 2);
     EXPECT_TRUE(r.out.empty());
     EXPECT_NE(r.err.find("cannot open"), std::string::npos) << r.err;
@@ -135,7 +135,7 @@ TEST(AnalyzeCommand, BadArgumentsExitWithTwoAndHelpWithZero) {
     EXPECT_EQ(analyze({"--daily"}).code, 2);
     EXPECT_EQ(analyze({"--daily", "analyze_daily_short.csv", "--price", "abc"}).code, 2);
     EXPECT_EQ(analyze({"--daily", "analyze_daily_short.csv", "--bogus", "1"}).code, 2);
-    const Run help = analyze({"--help"});
+    const Outcome help = analyze({"--help"});
     EXPECT_EQ(help.code, 0);
     EXPECT_NE(help.out.find("usage: ostrel analyze"), std::string::npos);
 }
@@ -143,7 +143,7 @@ TEST(AnalyzeCommand, BadArgumentsExitWithTwoAndHelpWithZero) {
 TEST(AnalyzeCommand, RejectedSettingsFileExitsWithTwo) {
     const std::string path = std::string(OSTREL_BINARY_DIR) + "/analyze_bad_settings.json";
     std::ofstream(path) << R"({"SCORING_WEIGHTS": {"TREND": "2"}})";
-    const Run r = analyze({"--daily", "analyze_daily_short.csv", "--settings", path});
+    const Outcome r = analyze({"--daily", "analyze_daily_short.csv", "--settings", path});
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("type must be number"), std::string::npos) << r.err;
 }
