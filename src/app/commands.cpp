@@ -1,6 +1,7 @@
 // The subcommand table. A new subcommand is one row here and its own *_command.cpp file.
 #include "app/commands.hpp"
 
+#include "app/analyze_command.hpp"
 #include "app/probe_command.hpp"
 
 namespace ostrel {
@@ -9,6 +10,8 @@ namespace {
 const std::vector<Command>& table() {
     static const std::vector<Command> rows = {
         // {"name", "what it does", run_name_command},
+        {"analyze", "score one ticker from CSV bars and print the analysis as JSON",
+         run_analyze_command},
         {"probe", "connect to the broker and print the connection probe", run_probe_command},
     };
     return rows;
