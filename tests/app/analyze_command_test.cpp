@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <nlohmann/json.hpp>
@@ -147,6 +150,31 @@ TEST(AnalyzeCommand, RejectedSettingsFileExitsWithTwo) {
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("type must be number"), std::string::npos) << r.err;
 }
+
+#ifdef OSTREL_EXE
+std::string slurp_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+int exit_code(const std::string& command) {
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(AnalyzeCommand, TheProgramDispatchesTheSubcommand) {
+    const std::string out = std::string(OSTREL_BINARY_DIR) + "/analyze_exe_out.json";
+    const std::string exe = OSTREL_EXE;
+    ASSERT_EQ(exit_code(exe + " analyze --daily " + kFixtures +
+                        "analyze_daily_uptrend.csv --price 65.2 > " + out),
+              0);
+    expect_same(nlohmann::json::parse(slurp_file(out)),
+                load_expected("analyze_expected_daily_fallback.json"), "");
+    EXPECT_EQ(exit_code(exe + " analyze --daily " + kFixtures + "no_such_file.csv 2>/dev/null"), 2);
+}
+#endif
 
 }  // namespace
 }  // namespace ostrel
