@@ -54,6 +54,8 @@ std::expected<Options, std::string> parse_command_line(const std::vector<std::st
         }
         if (arg == "--headless") {
             headless = true;
+        } else if (arg == "--demo") {
+            options.demo = true;
         } else if (is_option(arg, "--ticks")) {
             const auto value = option_value(args, i, "--ticks", error);
             if (!value) return std::unexpected(error);
@@ -81,8 +83,8 @@ std::expected<Options, std::string> parse_command_line(const std::vector<std::st
 
 std::string usage_text() {
     std::string text =
-        "Usage: ostrel [--data-dir DIR]\n"
-        "       ostrel --headless [--ticks N] [--data-dir DIR]\n"
+        "Usage: ostrel [--demo | --data-dir DIR]\n"
+        "       ostrel --headless [--ticks N] [--demo | --data-dir DIR]\n"
         "       ostrel --help | --version\n";
     for (const Command& command : commands()) {
         text += "       ostrel " + std::string(command.name) + " ...\n";
@@ -90,12 +92,16 @@ std::string usage_text() {
     text +=
         "\n"
         "Without arguments Ostrel opens its window. With --headless it runs the same engine\n"
-        "without a window and prints every log line as [TAG] text (errors on standard error)\n"
+        "without a window, connects at start and prints every log line as [TAG] text (errors\n"
+        "on standard error)\n"
         "until it receives SIGINT or SIGTERM, or after N worker ticks.\n"
         "\n"
         "  --data-dir DIR  keep settings, database and journals in DIR (default: the folder\n"
         "                  of the program, or OSTREL_DATA_DIR when set)\n"
         "  --ticks N       with --headless: stop after N worker ticks\n"
+        "  --demo          trade a simulated market on this machine (paper book, demo\n"
+        "                  token, its own data folder in the temporary folder unless\n"
+        "                  --data-dir names one)\n"
         "  --help          show this text\n"
         "  --version       show the version\n";
     if (!commands().empty()) {
@@ -108,7 +114,7 @@ std::string usage_text() {
         "\n"
         "Environment: TRADIER_ACCESS_TOKEN replaces the token of settings.json.\n"
         "Exit codes: 0 after a normal shutdown, 1 when the window cannot be opened,\n"
-        "2 for unusable arguments.\n";
+        "2 for unusable arguments or a failed connect.\n";
     return text;
 }
 

@@ -1,5 +1,5 @@
-// The command line: window (default), --headless [--ticks N], --data-dir, --help, --version,
-// or a subcommand named by the first argument.
+// The command line: window (default), --headless [--ticks N], --demo, --data-dir, --help,
+// --version, or a subcommand named by the first argument.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +16,8 @@ struct Options {
     RunMode mode = RunMode::kWindow;
     std::uint64_t ticks = 0;  ///< headless: stop after this many ticks; 0 = until a signal
     std::optional<std::string> data_dir;
-    std::string command;                    ///< kCommand: its name
+    bool demo = false;    ///< trade the built-in market simulator with a throw-away data folder
+    std::string command;  ///< kCommand: its name
     std::vector<std::string> command_args;  ///< kCommand: the arguments after the name
 };
 

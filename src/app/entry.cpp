@@ -38,7 +38,9 @@ int run_app(int argc, char** argv) {
             break;
     }
     if (options->data_dir) set_data_directory_override(*options->data_dir);
-    return options->mode == RunMode::kHeadless ? run_headless(options->ticks) : run_window();
+    return options->mode == RunMode::kHeadless
+               ? run_headless(options->ticks, options->demo, options->data_dir)
+               : run_window(options->demo, options->data_dir);
 }
 
 }  // namespace ostrel

@@ -9,6 +9,7 @@
 #include <optional>
 #include <thread>
 
+#include "app/demo.hpp"
 #include "config/data_locations.hpp"
 #include "engine/engine.hpp"
 
@@ -58,13 +59,31 @@ std::string format_log_line(const LogEntry& entry) {
     return "[" + entry.tag + "] " + entry.text;
 }
 
-int run_headless(std::uint64_t ticks) {
+int run_headless(std::uint64_t ticks, bool demo, const std::optional<std::string>& data_dir) {
     StopSignals signals;
     ActivityLog::instance().set_listener(print_entry);
+    DemoMarket market;
+    if (demo) {
+        if (auto started = market.start(data_dir); !started) {
+            std::fprintf(stderr, "ostrel: %s\n", started.error().c_str());
+            ActivityLog::instance().set_listener(nullptr);
+            return 2;
+        }
+        log_info("ENGINE", "Demo market on " + market.base_url());
+    }
     log_info("ENGINE", "Headless run — data folder " + data_directory());
 
     std::optional<Engine> engine;
     engine.emplace();
+    if (demo) market.attach(*engine);
+    // The token comes from settings.json or TRADIER_ACCESS_TOKEN (the demo's own otherwise).
+    const ConnectResult connected = engine->connect();
+    if (!connected.ok) {
+        std::fprintf(stderr, "ostrel: %s\n", connected.message.c_str());
+        engine.reset();
+        ActivityLog::instance().set_listener(nullptr);
+        return 2;
+    }
     engine->start_worker(ticks);
     // With a tick limit the worker ends by itself; otherwise only a signal ends the run.
     while (!g_stop_requested && (ticks == 0 || engine->running())) {

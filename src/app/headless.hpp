@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "ui/log/activity_log.hpp"
@@ -11,8 +12,10 @@ namespace ostrel {
 /// "[TAG] text" — how the headless runner prints one log entry.
 std::string format_log_line(const LogEntry& entry);
 
-/// Constructs the engine, runs the worker for `ticks` ticks (0: until SIGINT or SIGTERM),
-/// then shuts down as closing the window does. Returns the exit code (0).
-int run_headless(std::uint64_t ticks);
+/// Constructs the engine and connects it (with `demo`, to the built-in simulator), runs the
+/// worker for `ticks` ticks (0: until SIGINT or SIGTERM), then shuts down as closing the window
+/// does. Returns 0, or 2 when the connection fails (its error on standard error).
+int run_headless(std::uint64_t ticks, bool demo = false,
+                 const std::optional<std::string>& data_dir = {});
 
 }  // namespace ostrel

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "app/demo.hpp"
 #include "app/window_icon.hpp"
 #include "config/data_locations.hpp"
 #include "engine/engine.hpp"
@@ -70,7 +71,16 @@ void draw_frame(GLFWwindow* window, Engine& engine, ui::UiState& state) {
 
 }  // namespace
 
-int run_window() {
+int run_window(bool demo, const std::optional<std::string>& data_dir) {
+    // The demo market and its data folder come first: imgui.ini lives in that folder too.
+    DemoMarket market;
+    if (demo) {
+        if (auto started = market.start(data_dir); !started) {
+            std::fprintf(stderr, "ostrel: %s\n", started.error().c_str());
+            return 2;
+        }
+    }
+
     // The intro splash plays here, before GLFW starts.
 
     // Registered before glfwInit so that an init failure (no display) is logged too.
@@ -101,6 +111,15 @@ int run_window() {
 
     std::optional<Engine> engine;
     engine.emplace();
+    if (demo) {
+        market.attach(*engine);
+        const ConnectResult connected = engine->connect();
+        if (connected.ok) {
+            engine->start_worker();
+        } else {
+            log_error("ENGINE", connected.message);
+        }
+    }
     ui::UiState state = ui::make_ui_state(*engine);
 
     // SIGTERM or Ctrl+C in the terminal close the window the normal way.

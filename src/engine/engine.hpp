@@ -120,6 +120,9 @@ class Engine {
     ConnectResult connect();
     /// Sets the token and account kind used by the next connect (and saved with the settings).
     void set_credentials(const std::string& token, bool production);
+    /// A token that connect uses instead of the saved one and never writes to settings.json
+    /// (the demo's); empty goes back to the saved token.
+    void set_session_token(const std::string& token);
     void set_live_trading(bool on);
     void set_pdt_protection(bool on);
 
@@ -223,6 +226,7 @@ class Engine {
     // auto-scout bookkeeping: last run instant and its note (engine lock).
     std::atomic<bool> wake_{false};
     std::string watchlist_message_;  ///< engine lock
+    std::string session_token_;      ///< engine lock; overrides the saved token when set
     PdtGuard pdt_;                   ///< loaded from the two fill journals
 
     // Lock-free mirrors of settings_.live_trading, .enable_pdt_protection, .enable_auto_scout.

@@ -11,12 +11,17 @@ void Engine::set_credentials(const std::string& token, bool production) {
     settings_.production = production;
 }
 
+void Engine::set_session_token(const std::string& token) {
+    std::lock_guard lock(mutex_);
+    session_token_ = token;
+}
+
 ConnectResult Engine::connect() {
     std::string token;
     bool production = true;
     {
         std::lock_guard lock(mutex_);
-        token = settings_.tradier_token;
+        token = session_token_.empty() ? settings_.tradier_token : session_token_;
         production = settings_.production;
     }
     if (token.empty()) return {false, "Paste a Tradier production token first"};

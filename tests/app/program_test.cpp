@@ -28,14 +28,15 @@ class Program : public ::testing::Test {
 };
 
 TEST_F(Program, HeadlessRunsItsTicksAndSavesSettings) {
-    ChildProcess run({OSTREL_EXE, "--headless", "--ticks", "2", "--data-dir", data_}, env_,
-                     out_.path());
+    ChildProcess run({OSTREL_EXE, "--headless", "--demo", "--ticks", "2", "--data-dir", data_},
+                     env_, out_.path());
     ASSERT_EQ(run.wait(), 0) << run.err();
     EXPECT_NE(run.out().find("[ENGINE] Headless run — data folder " + data_ + "\n"),
               std::string::npos)
         << run.out();
     EXPECT_NE(run.out().find("[ENGINE] Headless run finished after 2 ticks\n"), std::string::npos)
         << run.out();
+    EXPECT_NE(run.out().find("[ENGINE] PAPER mode. "), std::string::npos) << run.out();
     EXPECT_EQ(run.err(), "");
 
     const auto settings = nlohmann::json::parse(slurp(data_ + "settings.json"));
@@ -49,9 +50,12 @@ TEST_F(Program, HeadlessRunsItsTicksAndSavesSettings) {
 TEST_F(Program, HeadlessKeepsSettingsAndPrintsErrorsOnStderr) {
     std::filesystem::create_directories(data_);
     { std::ofstream(data_ + "settings.json") << R"({"watchlist": ["AAPL"], "min_score": 66})"; }
+    // No token anywhere: the connect fails, its error is printed and the run ends with 2.
     ChildProcess run({OSTREL_EXE, "--headless", "--ticks", "1"},
                      {"DISPLAY", "TRADIER_ACCESS_TOKEN", "OSTREL_DATA_DIR=" + data_}, out_.path());
-    ASSERT_EQ(run.wait(), 0) << run.err();
+    ASSERT_EQ(run.wait(), 2) << run.err();
+    EXPECT_NE(run.err().find("Paste a Tradier production token first"), std::string::npos)
+        << run.err();
     const auto settings = nlohmann::json::parse(slurp(data_ + "settings.json"));
     EXPECT_EQ(settings["watchlist"], nlohmann::json::array({"AAPL"}));
     EXPECT_EQ(settings["min_score"], 66.0);
@@ -59,8 +63,8 @@ TEST_F(Program, HeadlessKeepsSettingsAndPrintsErrorsOnStderr) {
     // A folder in the way of settings.json: the CONFIG error goes to standard error.
     std::filesystem::remove(data_ + "settings.json");
     std::filesystem::create_directory(data_ + "settings.json");
-    ChildProcess failing({OSTREL_EXE, "--headless", "--ticks", "1", "--data-dir", data_}, env_,
-                         out_.path());
+    ChildProcess failing({OSTREL_EXE, "--headless", "--demo", "--ticks", "1", "--data-dir", data_},
+                         env_, out_.path());
     ASSERT_EQ(failing.wait(), 0);
     EXPECT_NE(failing.err().find("[CONFIG] Could not finish writing " + data_ + "settings.json"),
               std::string::npos)
@@ -69,7 +73,8 @@ TEST_F(Program, HeadlessKeepsSettingsAndPrintsErrorsOnStderr) {
 
 TEST_F(Program, HeadlessStopsOnSignals) {
     for (int sig : {SIGTERM, SIGINT}) {
-        ChildProcess run({OSTREL_EXE, "--headless", "--data-dir", data_}, env_, out_.path());
+        ChildProcess run({OSTREL_EXE, "--headless", "--demo", "--data-dir", data_}, env_,
+                         out_.path());
         // Wait for the first line, so the handlers are installed before the signal comes.
         while (run.out().find("[ENGINE] Headless run") == std::string::npos) {
             ASSERT_FALSE(run.wait(std::chrono::seconds(0)).has_value()) << run.err();
@@ -103,6 +108,8 @@ TEST_F(Program, WithoutADisplayItExitsOneAndTouchesNoData) {
     ChildProcess run({OSTREL_EXE, "--data-dir", data_}, env_, out_.path());
     ASSERT_EQ(run.wait(), 1) << run.err();
     EXPECT_NE(run.err().find("could not open the window"), std::string::npos) << run.err();
+    // The GLFW error raised before any window existed was logged, and is shown.
+    EXPECT_NE(run.err().find("DISPLAY"), std::string::npos) << run.err();
     EXPECT_FALSE(std::filesystem::exists(data_ + "ostrel_state.db"));
     EXPECT_FALSE(std::filesystem::exists(data_ + "settings.json"));
 }
