@@ -1,9 +1,7 @@
 // The worker thread: back-to-back first ticks, tick limit, wake, stop and disconnect.
-#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <nlohmann/json.hpp>
 #include <thread>
 
 #include "engine/engine.hpp"
@@ -58,21 +56,6 @@ TEST_F(EngineWorker, DisconnectStopsEverythingAndDestructionAfterwardsIsSafe) {
     EXPECT_FALSE(engine->scout_running());
     engine.reset();
     EXPECT_TRUE(std::filesystem::exists(dir_ + "settings.json"));
-}
-
-TEST_F(EngineWorker, SavesFromSeveralThreadsLeaveOneWholeFile) {
-    Engine engine;
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([&] {
-            for (int i = 0; i < 10; ++i)
-                engine.save_settings();
-        });
-    }
-    for (auto& th : threads)
-        th.join();
-    EXPECT_TRUE(engine.watchlist_message().empty());
-    EXPECT_EQ(nlohmann::json::parse(read("settings.json")).size(), 46u);
 }
 
 }  // namespace

@@ -88,13 +88,5 @@ TEST_F(MainWindow, SelectMonitorRequestLastsOneFrame) {
     EXPECT_EQ(selected_tab(), "Monitor");
 }
 
-TEST_F(MainWindow, TokenBufferStartsWithTheEnginesToken) {
-    const UiState fresh = make_ui_state(*engine_);
-    EXPECT_STREQ(fresh.token.data(), engine_->settings().tradier_token.c_str());
-    EXPECT_EQ(fresh.connection_status, "Disconnected");
-    EXPECT_STREQ(fresh.ticker.data(), "AAPL");
-    EXPECT_EQ(fresh.selected_watch_row, -1);
-}
-
 }  // namespace
 }  // namespace ostrel::ui

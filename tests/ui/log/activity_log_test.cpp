@@ -98,23 +98,5 @@ TEST(ActivityLog, ListenerSeesEachEntryOnceAndCanBeRemoved) {
     EXPECT_EQ(log.snapshot().size(), 3u);
 }
 
-TEST(ActivityLog, ProcessWideLogIsCreatedOnFirstUseFromAnyThread) {
-    std::vector<std::thread> threads;
-    std::atomic<ActivityLog*> first{nullptr};
-    std::atomic<bool> same{true};
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([&] {
-            ActivityLog* mine = &ActivityLog::instance();
-            ActivityLog* expected = nullptr;
-            if (!first.compare_exchange_strong(expected, mine) && expected != mine) same = false;
-            log_error("GLFW", "early");
-        });
-    }
-    for (auto& th : threads)
-        th.join();
-    EXPECT_TRUE(same);
-    EXPECT_GE(ActivityLog::instance().snapshot().size(), 4u);
-}
-
 }  // namespace
 }  // namespace ostrel
