@@ -73,6 +73,13 @@ const std::vector<double>& Market::closes_of(const SymbolInfo& info, std::int64_
 
 void Market::adjust(const std::string& symbol, std::int64_t utc, double factor) {
     auto& list = adjustments_[symbol];
+    // Moves made at the same instant (a frozen clock) fold into one step.
+    for (auto& [at, f] : list) {
+        if (at == utc) {
+            f *= factor;
+            return;
+        }
+    }
     list.emplace_back(utc, factor);
     std::stable_sort(list.begin(), list.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });

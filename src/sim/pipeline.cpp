@@ -12,6 +12,8 @@ namespace ostrel::sim {
 
 namespace {
 
+constexpr std::size_t kMaxRecords = 100000;
+
 std::string lower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -211,6 +213,11 @@ SimResponse handle_broker_request(SimState& state, const Router& router,
     }
     write_document(response, wants_json(request));
     record.status = response.drop ? 0 : response.status;
+    // A long-running simulator keeps the most recent requests only.
+    if (state.records.size() >= kMaxRecords) {
+        state.records.erase(state.records.begin(),
+                            state.records.begin() + static_cast<std::ptrdiff_t>(kMaxRecords / 2));
+    }
     state.records.push_back(std::move(record));
     return response;
 }
