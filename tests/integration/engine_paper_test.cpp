@@ -1,0 +1,114 @@
+// The engine trading the paper book end to end on simulator prices.
+#include "engine_sim_fixture.hpp"
+
+namespace ostrel {
+namespace {
+
+using EnginePaper = testing::EngineOnSim;
+using testing::logged;
+
+TEST_F(EnginePaper, BuysAtOnceThenScalesOutAndExitsOnTheStop) {
+    start_sim();
+    make_engine(false);
+    connect();
+    refresh_quotes();
+
+    engine_->tick();
+    SymbolState s = state();
+    ASSERT_TRUE(s.holding) << (s.reasons.empty() ? "" : s.reasons.front());
+    ASSERT_GT(s.qty, 2);
+    EXPECT_TRUE(s.entry_lock);
+    EXPECT_TRUE(s.pending_order_id.empty());
+    EXPECT_FALSE(s.order_in_flight);
+    // Stop and target hang off the actual average cost.
+    EXPECT_GT(s.avg_price, 0.0);
+    EXPECT_LT(s.stop_price, s.avg_price);
+    EXPECT_GT(s.target_price, s.avg_price);
+    EXPECT_TRUE(logged("AAPL", "PAPER filled buy"));
+    EXPECT_EQ(engine_->paper_broker().position_quantity("AAPL"), s.qty);
+    const int bought = s.qty;
+    const double first_stop = s.stop_price;
+
+    // The same trigger never buys twice.
+    engine_->tick();
+    EXPECT_EQ(state().qty, bought);
+    EXPECT_EQ(engine_->paper_broker().fills().size(), 1u);
+    ASSERT_FALSE(state().reasons.empty());
+
+    // Up through the target: a third goes out, the rest is the runner and the stop trails up.
+    ASSERT_TRUE(sim_->set_price("AAPL", s.target_price + 0.5));
+    refresh_quotes();
+    engine_->tick();
+    s = state();
+    EXPECT_TRUE(s.scaled_out);
+    EXPECT_LT(s.qty, bought);
+    EXPECT_GT(s.qty, 0);
+    EXPECT_GT(s.stop_price, first_stop);
+    ASSERT_FALSE(s.reasons.empty());
+    EXPECT_EQ(s.reasons.front().rfind("TRIM ", 0), 0u) << s.reasons.front();
+    EXPECT_GT(s.realized_pnl, 0.0);
+
+    // Down through the trailed stop: the runner is sold.
+    ASSERT_TRUE(sim_->set_price("AAPL", s.stop_price * 0.8));
+    refresh_quotes();
+    engine_->tick();
+    s = state();
+    EXPECT_EQ(s.qty, 0);
+    EXPECT_FALSE(s.holding);
+    EXPECT_EQ(engine_->paper_broker().position_quantity("AAPL"), 0);
+    // The exit line, with the spent trigger's line above it.
+    ASSERT_GE(s.reasons.size(), 2u);
+    EXPECT_EQ(s.reasons[0], "Same trigger already used — wait for a new CLOSED then FIRE window");
+    EXPECT_EQ(s.reasons[1].rfind("EXIT ", 0), 0u) << s.reasons[1];
+
+    // Views: no holdings, and the strip adds realized P&L.
+    EXPECT_TRUE(engine_->holding_rows().empty());
+    EXPECT_NE(engine_->account_summary().realized_pnl, 0.0);
+}
+
+TEST_F(EnginePaper, ReconciliationClearsAFlatLotOnlyOnceTheEntryLockIsOff) {
+    start_sim();
+    make_engine(false);
+    connect();
+    refresh_quotes();
+    engine_->tick();
+    const SymbolState bought = state();
+    ASSERT_GT(bought.qty, 0);
+
+    // The paper position goes away behind the engine's back.
+    OrderRequest sell;
+    sell.symbol = "AAPL";
+    sell.side = "sell";
+    sell.quantity = bought.qty;
+    sell.price = bought.avg_price;
+    ASSERT_TRUE(engine_->paper_broker().place(sell));
+
+    engine_->reconcile();
+    SymbolState s = state();
+    EXPECT_EQ(s.qty, 0);
+    EXPECT_FALSE(s.holding);
+    EXPECT_TRUE(s.entry_lock);
+    EXPECT_GT(s.stop_price, 0.0);  // kept while the entry lock is set
+
+    // The window closes: the lock goes, and the next reconciliation clears the lot.
+    action_ = "PASS";
+    window_ = "CLOSED";
+    engine_->tick();
+    EXPECT_FALSE(state().entry_lock);
+    engine_->reconcile();
+    s = state();
+    EXPECT_EQ(s.stop_price, 0.0);
+    EXPECT_EQ(s.target_price, 0.0);
+}
+
+TEST_F(EnginePaper, NothingHappensWhileDisconnected) {
+    start_sim();
+    make_engine(false);
+    engine_->tick();
+    EXPECT_EQ(state().qty, 0);
+    EXPECT_TRUE(state().reasons.empty());
+    EXPECT_TRUE(sim_->requests().empty());
+}
+
+}  // namespace
+}  // namespace ostrel
