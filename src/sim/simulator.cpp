@@ -69,7 +69,9 @@ Simulator::~Simulator() {
 }
 
 std::expected<std::uint16_t, std::string> Simulator::start(std::uint16_t port) {
-    return server_->http->start(port);
+    auto bound = server_->http->start(port);
+    if (bound) server_->stream.set_port(*bound);  // the session answer names it
+    return bound;
 }
 
 void Simulator::stop() {

@@ -66,18 +66,23 @@ class StreamConnection : public std::enable_shared_from_this<StreamConnection> {
         try {
             msg = json::parse(text);
         } catch (const json::exception&) {
-            return send_line(error_line("Invalid JSON"));
+            return send_line(error_line("Invalid JSON"), view_.linebreak);
         }
-        if (!msg.is_object()) return send_line(error_line("Invalid JSON"));
+        if (!msg.is_object()) return send_line(error_line("Invalid JSON"), view_.linebreak);
+        // Answers to this message follow its own line-break choice.
+        const auto lb = msg.find("linebreak");
+        const bool linebreak = lb != msg.end() && lb->is_boolean() && lb->get<bool>();
         const auto sid = msg.find("sessionid");
         if (sid == msg.end() || !sid->is_string())
-            return send_line(error_line("Missing sessionid"));
+            return send_line(error_line("Missing sessionid"), linebreak);
         const std::string id = sid->get<std::string>();
         // The socket's own session stays good for resubscribing on it.
         if (id != view_.sessionid) {
             const SessionCheck check = hub_.use_session(id);
-            if (check == SessionCheck::unknown) return send_line(error_line("Invalid session"));
-            if (check == SessionCheck::expired) return send_line(error_line("Session expired"));
+            if (check == SessionCheck::unknown)
+                return send_line(error_line("Invalid session"), linebreak);
+            if (check == SessionCheck::expired)
+                return send_line(error_line("Session expired"), linebreak);
         }
         std::vector<std::string> symbols;
         std::vector<std::string> errors;
@@ -99,15 +104,14 @@ class StreamConnection : public std::enable_shared_from_this<StreamConnection> {
                     filter.push_back(t.get<std::string>());
             }
         }
-        const auto lb = msg.find("linebreak");
-        view_.linebreak = lb != msg.end() && lb->is_boolean() && lb->get<bool>();
-        for (const std::string& e : errors)
-            send_line(error_line(e));
+        view_.linebreak = linebreak;
         view_.sessionid = id;
         view_.symbols = std::move(symbols);
         view_.filter = std::move(filter);
         ++view_.subscribes;
         hub_.update_connection(view_);
+        for (const std::string& e : errors)
+            send_line(error_line(e), linebreak);
         if (wants("summary")) send_lines(build(/*summaries=*/true));
     }
 
@@ -192,7 +196,9 @@ class StreamConnection : public std::enable_shared_from_this<StreamConnection> {
         }
     }
 
-    void send_line(const std::string& line) { enqueue(view_.linebreak ? line + "\n" : line); }
+    void send_line(const std::string& line, bool linebreak) {
+        enqueue(linebreak ? line + "\n" : line);
+    }
 
     void apply(const StreamFault& fault) {
         switch (fault.kind) {
@@ -215,11 +221,13 @@ class StreamConnection : public std::enable_shared_from_this<StreamConnection> {
                                                     : std::chrono::steady_clock::time_point::max();
                 break;
             case StreamFaultKind::error_frame:
-                send_line(error_line(fault.text.empty() ? "Session expired" : fault.text));
+                send_line(error_line(fault.text.empty() ? "Session expired" : fault.text),
+                          view_.linebreak);
                 break;
             case StreamFaultKind::malformed: {
                 const std::string symbol = view_.symbols.empty() ? "SPY" : view_.symbols.front();
-                send_line("{\"type\":\"trade\",\"symbol\":\"" + symbol + "\",\"price\":\"1");
+                send_line("{\"type\":\"trade\",\"symbol\":\"" + symbol + "\",\"price\":\"1",
+                          view_.linebreak);
                 break;
             }
         }

@@ -72,7 +72,13 @@ void StreamHub::set_session_url(std::string url) {
 
 std::string StreamHub::session_url() const {
     std::lock_guard lock(mutex_);
-    return session_url_;
+    if (!session_url_.empty()) return session_url_;
+    return "http://127.0.0.1:" + std::to_string(port_) + "/v1/markets/events";
+}
+
+void StreamHub::set_port(std::uint16_t port) {
+    std::lock_guard lock(mutex_);
+    port_ = port;
 }
 
 void StreamHub::set_session_id_key(std::string key) {

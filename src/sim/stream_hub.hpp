@@ -64,7 +64,10 @@ class StreamHub {
     /// The url the session answer names; empty (default) names this simulator's own
     /// http:// events URL, which is not a wss:// URL, as the broker names its HTTP host.
     void set_session_url(std::string url);
+    /// The url the session answer names now.
     std::string session_url() const;
+    /// The simulator's port, for its own events URL.
+    void set_port(std::uint16_t port);
     /// "sessionid" (default) or "sessionId": the member name of the session answer.
     void set_session_id_key(std::string key);
     std::string session_id_key() const;
@@ -105,6 +108,7 @@ class StreamHub {
     std::uint64_t session_counter_ = 0;
     int sessions_created_ = 0;
     std::string session_url_;
+    std::uint16_t port_ = 0;
     std::string session_id_key_ = "sessionid";
     std::chrono::milliseconds tick_interval_{200};
     bool long_prices_ = false;

@@ -40,14 +40,9 @@ SimResponse bad_request(const std::string& text) {
 void add_stream_routes(Router& router, StreamHub& hub) {
     // Like the broker: the answer names its HTTP streaming URL, which is not a wss:// one.
     router.add("POST", "/v1/markets/events/session",
-               [&hub](SimState&, const SimRequest& request, const Params&) {
-                   std::string url = hub.session_url();
-                   if (url.empty()) {
-                       const std::string host = request.header("host");
-                       url = "http://" + (host.empty() ? std::string("127.0.0.1") : host) +
-                             "/v1/markets/events";
-                   }
-                   const json stream = {{"url", url}, {hub.session_id_key(), hub.create_session()}};
+               [&hub](SimState&, const SimRequest&, const Params&) {
+                   const json stream = {{"url", hub.session_url()},
+                                        {hub.session_id_key(), hub.create_session()}};
                    return SimResponse::json(200, {{"stream", stream}});
                });
 
