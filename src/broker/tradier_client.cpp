@@ -207,8 +207,12 @@ void TradierClient::set_stream_stopper(std::function<void()> stop) {
     stream_stopper_ = std::move(stop);
 }
 
-void TradierClient::start_stream() { stream_->start(); }
+void TradierClient::start_stream() {
+    stream_->start();
+}
 
-void TradierClient::stop_stream() { stream_->stop(); }
+void TradierClient::stop_stream() {
+    stream_->stop();
+}
 
 }  // namespace ostrel
