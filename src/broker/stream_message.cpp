@@ -55,7 +55,13 @@ std::string handle_object(const json& msg, const QuoteWriter& write, std::int64_
     if (symbol.empty()) return "no symbol";
     const std::string type = json_text(msg, "type");
     if (type.empty()) return "no type";
-    write(symbol, [&](Quote& q) { apply_by_type(msg, type, q, now_ms); });
+    // One captured reference keeps the callback inside std::function's own storage.
+    const struct {
+        const json& msg;
+        const std::string& type;
+        std::int64_t now_ms;
+    } apply{msg, type, now_ms};
+    write(symbol, [&apply](Quote& q) { apply_by_type(apply.msg, apply.type, q, apply.now_ms); });
     return {};
 }
 
