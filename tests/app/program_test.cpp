@@ -19,9 +19,9 @@ using testing::slurp;
 
 class Program : public ::testing::Test {
   protected:
-    std::string data_ = scratch_.path() + "data/";
     ScratchDir scratch_;
     ScratchDir out_;
+    std::string data_ = scratch_.path() + "data/";
     // No display, no token and no data folder from the environment of whoever runs the tests.
     std::vector<std::string> env_ = {"DISPLAY", "WAYLAND_DISPLAY", "TRADIER_ACCESS_TOKEN",
                                      "OSTREL_DATA_DIR"};
@@ -73,8 +73,9 @@ TEST_F(Program, HeadlessKeepsSettingsAndPrintsErrorsOnStderr) {
 
 TEST_F(Program, HeadlessStopsOnSignals) {
     for (int sig : {SIGTERM, SIGINT}) {
+        ScratchDir out;  // fresh files: the previous run's lines must not count
         ChildProcess run({OSTREL_EXE, "--headless", "--demo", "--data-dir", data_}, env_,
-                         out_.path());
+                         out.path());
         // Wait for the first line, so the handlers are installed before the signal comes.
         while (run.out().find("[ENGINE] Headless run") == std::string::npos) {
             ASSERT_FALSE(run.wait(std::chrono::seconds(0)).has_value()) << run.err();
