@@ -49,7 +49,7 @@ struct Settings {
     double SCORE_RVOL_HIGH = 1.8;
     double SCORE_RVOL_LOW = 0.8;
     double VPIN_CDF_THRESHOLD = 0.98;
-    double systemic_risk_level = 1.0;   ///< not in the file
+    double systemic_risk_level = 1.0;    ///< not in the file
     double low_correlation_level = 0.0;  ///< not in the file
     // Committee weights of the final score (the SCORING_WEIGHTS object of the file).
     double weight_momentum = 0.5;

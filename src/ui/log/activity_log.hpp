@@ -17,7 +17,7 @@ struct LogEntry {
 
 /// Thread-safe in-memory log; keeps at most `kMaxEntries`, trimming to the newest `kKeepEntries`.
 class ActivityLog {
-public:
+  public:
     static constexpr std::size_t kMaxEntries = 2000;
     static constexpr std::size_t kKeepEntries = 1500;
 
@@ -35,7 +35,7 @@ public:
     using Listener = std::function<void(const LogEntry&)>;
     void set_listener(Listener listener);
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::vector<LogEntry> entries_;
     std::mutex listener_mutex_;
