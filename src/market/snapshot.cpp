@@ -1,8 +1,8 @@
 // The trigger and daily snapshot builders and the zone merge.
 //
 // The builders read only last values, so they run the routines' per-step arithmetic
-// (market/kernels.hpp) straight over the bars instead of materialising every series; the
-// numbers are the same ones the indicator library returns.
+// (market/kernels.hpp) straight over the bars instead of materialising every series, and
+// allocate nothing but the zone list; the numbers are the ones the indicator library returns.
 #include "market/snapshot.hpp"
 
 #include <cmath>
@@ -29,44 +29,64 @@ struct CloseView {
     double operator()(std::size_t j) const { return bars[j].close; }
 };
 
-/// The four MACD fields; `macd_hist_prev` stays 0 unless a finite second-to-last value exists.
-/// Only the last two signal values are needed, so the signal average is divided out only for
-/// those two steps.
-void fill_macd(const BarSeries& bars, IndicatorSnapshot& s) {
-    kernel::Ewma fast(2.0 / 13.0);
-    kernel::Ewma slow(2.0 / 27.0);
-    kernel::Ewma signal(0.2);
+/// The running averages that need every bar, fed in one pass so their chains of multiplies
+/// and adds overlap: RSI, MACD, the Kalman estimate and either the ATR (trigger) or the
+/// directional movement, whose own true-range average is the daily ATR.
+struct Sweep {
+    kernel::Ewma gains;
+    kernel::Ewma losses;
+    kernel::Ewma fast{2.0 / 13.0};
+    kernel::Ewma slow{2.0 / 27.0};
+    kernel::Ewma signal{0.2};
+    kernel::Ewma prev_signal{0.2};
     double line = 0.0;
     double prev_line = 0.0;
-    kernel::Ewma prev_signal = signal;
-    for (const Bar& b : bars) {
-        prev_line = line;
-        prev_signal = signal;
-        line = fast.push(b.close) - slow.push(b.close);
-        signal.feed(line);
+    kernel::Kalman kalman;
+    kernel::Ewma atr;
+    kernel::Dmi dmi;
+
+    Sweep(const BarSeries& bars, int rsi_period, double atr_alpha, bool with_dmi)
+        : gains(2.0 / (rsi_period + 1.0)),
+          losses(2.0 / (rsi_period + 1.0)),
+          kalman(bars.front().close),
+          atr(atr_alpha) {
+        double prev_close = bars.front().close;
+        for (std::size_t i = 0; i < bars.size(); ++i) {
+            const double close = bars[i].close;
+            const double d = close - prev_close;  // 0 for the first bar
+            gains.feed(d > 0.0 ? d : 0.0);
+            losses.feed(-d > 0.0 ? -d : 0.0);
+            prev_close = close;
+            prev_line = line;
+            prev_signal = signal;
+            line = fast.push(close) - slow.push(close);
+            signal.feed(line);
+            kalman.push(close);
+            if (with_dmi) {
+                dmi.push(bars, i);
+            } else {
+                atr.feed(kernel::true_range_at(bars, i));
+            }
+        }
     }
-    const double sig = signal.value();
-    s.macd = finite_or(line, 0.0);
-    s.macd_signal = finite_or(sig, 0.0);
-    s.macd_hist = finite_or(line - sig, 0.0);
-    if (bars.size() >= 2) s.macd_hist_prev = finite_or(prev_line - prev_signal.value(), 0.0);
-}
 
-double atr_of(const BarSeries& bars, double alpha) {
-    kernel::Ewma avg(alpha);
-    double last = 0.0;
-    for (std::size_t i = 0; i < bars.size(); ++i)
-        last = avg.push(kernel::true_range_at(bars, i));
-    return finite_or(last, 0.0);
-}
+    /// RSI from the two averages, with the rules of `rsi`.
+    double rsi() const {
+        const double g = finite_or(gains.value(), 0.0);
+        const double l = finite_or(losses.value(), 0.0);
+        if (l != 0.0) return g == 0.0 ? 0.0 : 100.0 - 100.0 / (g / l + 1.0);
+        return g != 0.0 ? 100.0 : 50.0;
+    }
 
-double kalman_of(const BarSeries& bars) {
-    kernel::Kalman k(bars.front().close);
-    double last = 0.0;
-    for (const Bar& b : bars)
-        last = k.push(b.close);
-    return finite_or(last, bars.back().close);
-}
+    /// The four MACD fields; only the last two signal values are ever divided out.
+    void fill_macd(std::size_t n, IndicatorSnapshot& s) const {
+        const double sig = signal.value();
+        s.macd = finite_or(line, 0.0);
+        s.macd_signal = finite_or(sig, 0.0);
+        s.macd_hist = finite_or(line - sig, 0.0);
+        if (n >= 2) s.macd_hist_prev = finite_or(prev_line - prev_signal.value(), 0.0);
+    }
+};
 
 double sma_last(const BarSeries& bars, std::size_t p) {
     if (bars.size() < p) return 0.0;
@@ -117,14 +137,15 @@ IndicatorSnapshot build_trigger_snapshot(const BarSeries& bars, int rsi_period) 
     IndicatorSnapshot s;
     if (bars.size() < 20) return s;
     s.valid = true;
-    s.rsi = kernel::rsi_of(CloseView{bars}, bars.size(), rsi_period);
+    const Sweep sweep(bars, rsi_period, 2.0 / 15.0, false);
+    s.rsi = sweep.rsi();
     s.rsi_fast = s.rsi;
-    fill_macd(bars, s);
+    sweep.fill_macd(bars.size(), s);
     fill_stochastic(bars, s);
-    s.atr = atr_of(bars, 2.0 / 15.0);
+    s.atr = finite_or(sweep.atr.value(), 0.0);
     s.rvol = rvol_last(bars);
     s.rvol_fast = s.rvol;
-    s.kalman = kalman_of(bars);
+    s.kalman = finite_or(sweep.kalman.x, bars.back().close);
     s.hurst = kernel::hurst_of(CloseView{bars}, bars.size());
     s.entropy = kernel::entropy_of(CloseView{bars}, bars.size());
     s.flow_toxicity = flow_toxicity_rank(bars);
@@ -150,20 +171,20 @@ IndicatorSnapshot build_daily_snapshot(const BarSeries& bars) {
     IndicatorSnapshot s;
     if (bars.size() < 20) return s;
     s.valid = true;
-    kernel::Dmi dmi;
-    for (std::size_t i = 0; i < bars.size(); ++i)
-        dmi.push(bars, i);
-    s.adx = finite_or(dmi.adx_value(), 0.0);
-    s.plus_di = finite_or(dmi.plus_di, 0.0);
-    s.minus_di = finite_or(dmi.minus_di, 0.0);
+    const Sweep sweep(bars, 14, 1.0 / 14.0, true);
+    s.adx = finite_or(sweep.dmi.adx_value(), 0.0);
+    s.plus_di = finite_or(sweep.dmi.plus_di, 0.0);
+    s.minus_di = finite_or(sweep.dmi.minus_di, 0.0);
     s.sma50 = sma_last(bars, 50);
     s.sma200 = sma_last(bars, 200);
-    s.atr = atr_of(bars, 1.0 / 14.0);
-    s.kalman = kalman_of(bars);
+    // The daily ATR is the same 1/14 average of the true range that the directional
+    // movement divides by.
+    s.atr = finite_or(sweep.dmi.atr.value(), 0.0);
+    s.kalman = finite_or(sweep.kalman.x, bars.back().close);
     s.hurst = kernel::hurst_of(CloseView{bars}, bars.size());
     s.entropy = kernel::entropy_of(CloseView{bars}, bars.size());
-    s.rsi = kernel::rsi_of(CloseView{bars}, bars.size(), 14);
-    fill_macd(bars, s);
+    s.rsi = sweep.rsi();
+    sweep.fill_macd(bars.size(), s);
     fill_bollinger(bars, s);
     s.sweep_reclaim = sweep_reclaim(bars);
     fill_zones(bars, s);
