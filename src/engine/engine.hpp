@@ -170,6 +170,7 @@ class Engine {
     void pause_between_ticks();
 
     // Tick steps, in the order tick() runs them (engine_tick.cpp).
+    /// An order in flight, or a resting stop/target the tape has reached: reconcile now.
     bool any_order_in_flight();
     void poll_market_clock(std::int64_t now_ns);
     void fetch_preopen_quotes();

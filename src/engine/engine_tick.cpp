@@ -5,6 +5,7 @@
 
 #include "engine/engine.hpp"
 #include "engine/session_time.hpp"
+#include "market/timeframes.hpp"
 
 namespace ostrel {
 namespace {
@@ -40,8 +41,21 @@ void Engine::tick() {
 
 bool Engine::any_order_in_flight() {
     std::lock_guard lock(mutex_);
-    return std::any_of(states_.begin(), states_.end(), [](const auto& entry) {
-        return entry.second.order_in_flight || !entry.second.pending_order_id.empty();
+    return std::any_of(states_.begin(), states_.end(), [this](const auto& entry) {
+        const SymbolState& s = entry.second;
+        if (s.order_in_flight || !s.pending_order_id.empty()) return true;
+        // A resting stop or target the tape has reached may have sold at the broker already:
+        // the lot must be brought in line before the next evaluation, or the exit rules would
+        // sell shares that are gone.
+        if (s.qty <= 0) return false;
+        const double mark = mark_price(client_.cached_quote(entry.first));
+        if (!(mark > 0.0)) return false;
+        const bool stop_reached =
+            (!s.resting_stop_id.empty() && mark <= s.resting_stop_price) ||
+            (!s.resting_oco_stop_id.empty() && mark <= s.resting_oco_stop_price);
+        const bool target_reached = !s.resting_target_id.empty() && s.resting_target_price > 0.0 &&
+                                    mark >= s.resting_target_price;
+        return stop_reached || target_reached;
     });
 }
 
