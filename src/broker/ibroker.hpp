@@ -11,9 +11,9 @@ struct OrderRequest {
     std::string symbol;
     std::string side;  ///< "buy" or "sell"
     int quantity = 0;
-    double price = 0.0;  ///< limit price (for an OCO exit: the profit-target limit)
-    double stop = 0.0;   ///< stop price (for an OCO exit: the stop leg)
-    std::string type = "limit";  ///< "limit", "market", "stop" or "stop_limit"; empty means limit
+    double price = 0.0;            ///< limit price (for an OCO exit: the profit-target limit)
+    double stop = 0.0;             ///< stop price (for an OCO exit: the stop leg)
+    std::string type = "limit";    ///< "limit", "market", "stop" or "stop_limit"; empty means limit
     std::string duration = "day";  ///< "day" or "gtc"; empty means day
     std::string order_class = "equity";  ///< exactly "oco" for an OCO pair, else a single order
     std::string reason;  ///< why the order is placed; shown in log lines and the paper blotter
@@ -37,7 +37,7 @@ struct AccountSnapshot {
 
 /// The live brokerage account and the paper book behind one interface.
 class IBroker {
-public:
+  public:
     virtual ~IBroker() = default;
     /// "tradier" or "paper".
     virtual std::string name() const = 0;
