@@ -174,6 +174,40 @@ TEST_F(ServerTest, OrderLifecycleOverHttp) {
     EXPECT_NE(again.body.find("order already in finalized state"), std::string::npos);
 }
 
+TEST_F(ServerTest, PreviewLaterRejectionAndPartialFillsAsTheBrokerWritesThem) {
+    const auto preview = broker(port, "POST", "/v1/accounts/VA10000001/orders",
+                                "class=equity&symbol=AAPL&side=buy&quantity=1&type=market&"
+                                "duration=day&preview=true");
+    EXPECT_EQ(preview.status, 200);
+    EXPECT_TRUE(sim.orders().empty());
+
+    sim.reject_next_orders(1, "DayTradingBuyingPowerExceeded");
+    const std::string rejected =
+        place("class=equity&symbol=AAPL&side=buy&quantity=1&type=market&duration=day");
+    const json r = get("/v1/accounts/VA10000001/orders/" + rejected)["order"];
+    EXPECT_EQ(r["status"], "rejected");
+    EXPECT_EQ(r["reason_description"], "DayTradingBuyingPowerExceeded");
+
+    SimConfig config = small_config();
+    config.partial_fill_steps = 2;
+    Simulator halves(config);
+    const auto p = halves.start();
+    ASSERT_TRUE(p);
+    ASSERT_TRUE(halves.set_clock("2025-07-01", "10:30"));
+    const auto placed = broker(*p, "POST", "/v1/accounts/VA10000001/orders",
+                               "class=equity&symbol=SPY&side=buy&quantity=10&type=market&"
+                               "duration=day");
+    const std::string id = json::parse(placed.body)["order"]["id"].dump();
+    // The GET itself runs a match pass first, so the first half is already there.
+    const auto first = broker(*p, "GET", "/v1/accounts/VA10000001/orders/" + id);
+    EXPECT_NE(first.body.find(R"("exec_quantity":5.00000000)"), std::string::npos) << first.body;
+    EXPECT_NE(first.body.find(R"("remaining_quantity":5.00000000)"), std::string::npos);
+    EXPECT_EQ(json::parse(first.body)["order"]["status"], "partially_filled");
+    const json second = json::parse(broker(*p, "GET", "/v1/accounts/VA10000001/orders/" + id).body);
+    EXPECT_EQ(second["order"]["status"], "filled");
+    EXPECT_DOUBLE_EQ(second["order"]["remaining_quantity"].get<double>(), 0.0);
+}
+
 TEST_F(ServerTest, ValidationErrorsComeAsOneTextOrAnArray) {
     const auto one = broker(port, "POST", "/v1/accounts/VA10000001/orders",
                             "class=equity&symbol=AAPL&side=buy&quantity=5&type=limit&duration=day");
