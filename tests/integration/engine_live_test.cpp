@@ -99,7 +99,7 @@ TEST_F(EngineLive, ARejectedBuyIsNeverBooked) {
     EXPECT_TRUE(logged("AAPL", "Order " + id + " rejected — not booking a guessed fill"));
 }
 
-TEST_F(EngineLive, OutsidePositionIsImportedAndItsRestingStopAdopted) {
+TEST_F(EngineLive, OutsidePositionIsImportedOntoTheMonitorList) {
     start_sim();
     sim_->set_position("MSFT", 10, 2000.0);
     make_engine(true);
