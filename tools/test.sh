@@ -33,7 +33,7 @@ ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 ctest --preset asan -L gui
 
 step "build: tsan"
 cmake --preset tsan >/dev/null
-cmake --build --preset tsan
+cmake --build --preset tsan --target test_log test_platform test_broker
 step "tests: tsan"
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --preset tsan --no-tests=ignore
 
