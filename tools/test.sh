@@ -34,7 +34,7 @@ ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 ctest --preset asan --repeat until-
 
 step "build: tsan"
 cmake --preset tsan >/dev/null
-cmake --build --preset tsan --target test_log test_platform test_broker
+cmake --build --preset tsan --target test_log test_platform test_broker test_engine
 step "tests: tsan"
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --preset tsan --repeat until-pass:2 --no-tests=ignore
 
