@@ -1,6 +1,7 @@
 // The trading half of an evaluation: the open lot's exits, a pending order, a dying overnight
 // plan, a new entry and the broker-side protection.
 #include <cstdio>
+#include "engine/number_text.hpp"
 
 #include "committees/analysis.hpp"
 #include "engine/engine.hpp"
@@ -28,12 +29,6 @@ std::string frozen_line(const SymbolState& s) {
     std::string line = "Ticker frozen until fill " + s.pending_order_id;
     if (!s.pending_status.empty()) line += " (" + s.pending_status + ")";
     return line;
-}
-
-std::string two_decimals(double v) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.2f", v);
-    return buf;
 }
 
 }  // namespace

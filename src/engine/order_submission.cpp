@@ -1,5 +1,6 @@
 // Order submission and fill booking, balance refresh and the pre-open limit cut.
 #include "engine/order_submission.hpp"
+#include "engine/number_text.hpp"
 
 #include <cstdio>
 #include <sstream>
@@ -12,18 +13,6 @@
 namespace ostrel {
 
 namespace {
-
-std::string stream_number(double v) {
-    std::ostringstream out;
-    out << v;
-    return out.str();
-}
-
-std::string two_decimals(double v) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.2f", v);
-    return buf;
-}
 
 bool is_buy_side(const std::string& side) {
     return side == "buy" || side == "buy_to_cover";

@@ -1,5 +1,6 @@
 // The protection sync: keep stop, place OCO, cancel and cancel all.
 #include "engine/protection.hpp"
+#include "engine/number_text.hpp"
 
 #include <cmath>
 #include <cstdio>
@@ -12,12 +13,6 @@
 namespace ostrel {
 
 namespace {
-
-std::string two_decimals(double v) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.2f", v);
-    return buf;
-}
 
 bool active_status(const std::string& s) {
     return s == "open" || s == "pending" || s == "partially_filled" || s == "submitted" ||

@@ -1,5 +1,6 @@
 // Reconciliation rules for one ticker against what the broker reports.
 #include "engine/reconcile_rules.hpp"
+#include "engine/number_text.hpp"
 
 #include <algorithm>
 #include <cstdio>
@@ -9,18 +10,6 @@
 
 namespace ostrel {
 namespace {
-
-std::string stream_number(double v) {
-    std::ostringstream out;
-    out << v;
-    return out.str();
-}
-
-std::string six_decimals(double v) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.6f", v);
-    return buf;
-}
 
 bool sell_side(const std::string& side) {
     return side == "sell" || side == "sell_short";
