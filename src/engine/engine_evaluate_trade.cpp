@@ -13,6 +13,7 @@
 #include "engine/sizing.hpp"
 #include "engine/state/price_rules.hpp"
 #include "market/timeframes.hpp"
+#include "ui/log/activity_log.hpp"
 
 namespace ostrel {
 namespace {
@@ -29,6 +30,26 @@ std::string frozen_line(const SymbolState& s) {
     std::string line = "Ticker frozen until fill " + s.pending_order_id;
     if (!s.pending_status.empty()) line += " (" + s.pending_status + ")";
     return line;
+}
+
+/// Cancels the pending buy at the broker. When the broker refuses, the buy may still rest (or
+/// have filled), so the state keeps following it and the next pass tries again; forgetting it
+/// would let a dead setup fill at the open and let a new trigger stack a second buy on it.
+bool pull_pending_buy(const TradingContext& ctx, SymbolState& s) {
+    if (s.pending_order_id.empty()) return true;  // in flight without an id: nothing to cancel
+    IBroker* broker = ctx.broker();
+    const ActionResult r =
+        broker ? broker->cancel(s.pending_order_id) : ActionResult{false, "not connected"};
+    if (!r.ok) {
+        log_error(s.symbol,
+                  "Could not pull the pre-open buy " + s.pending_order_id + ": " + r.message);
+        push_front_reason(s, "Could not pull the pre-open buy " + s.pending_order_id +
+                                 " — trying again on the next pass");
+        return false;
+    }
+    log_info(s.symbol, "Canceled GTC " + s.pending_order_id);
+    s.pending_order_id.clear();
+    return true;
 }
 
 }  // namespace
@@ -64,10 +85,10 @@ void Engine::trade_on_evaluation(SymbolState& s, const TickerAnalysis& a, const 
 
     // 11. The overnight setup died before the open.
     const bool buy_pending = pending(s) && buy_side(s.pending_side);
-    if (!s.holding && !market_open && d.window == "CLOSED" &&
-        (s.planned_buy_limit > 0.0 || buy_pending)) {
+    const bool setup_died = !s.holding && !market_open && d.window == "CLOSED" &&
+                            (s.planned_buy_limit > 0.0 || buy_pending);
+    if (setup_died && (!buy_pending || pull_pending_buy(ctx, s))) {
         if (buy_pending) {
-            cancel_order_slot(ctx, s.symbol, s.pending_order_id);
             s.order_in_flight = false;
             s.pending_qty = 0;
             s.pending_side.clear();
