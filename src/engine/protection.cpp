@@ -2,6 +2,7 @@
 #include "engine/protection.hpp"
 #include "engine/number_text.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -28,6 +29,38 @@ void cancel_target_pair(const TradingContext& ctx, SymbolState& s) {
     forget_resting_target(s);
     cancel_order_slot(ctx, s.symbol, s.resting_oco_stop_id);
     forget_resting_oco_stop(s);
+}
+
+/// Cancels the order in the slot before a replacement goes out. True when the slot is free:
+/// the cancel went through, or the broker's list shows the order no longer working. A failed
+/// cancel of an order that still works (or cannot be checked) keeps the id, so a second order
+/// is never placed for the same shares; the next evaluation tries again.
+bool free_slot_for_replacement(const TradingContext& ctx, const std::string& symbol,
+                               std::string& id) {
+    if (id.empty()) return true;
+    const std::string old_id = id;
+    if (!ctx.live || !ctx.list_orders || !ctx.broker()) {
+        cancel_order_slot(ctx, symbol, id);
+        return true;
+    }
+    const ActionResult r = ctx.broker()->cancel(old_id);
+    if (r.ok) {
+        log_info(symbol, "Canceled GTC " + old_id);
+        id.clear();
+        return true;
+    }
+    log_info(symbol, "Cancel GTC " + old_id + ": " + r.message);
+    if (const auto orders = ctx.list_orders()) {
+        const bool working = std::any_of(orders->begin(), orders->end(), [&](const BrokerOrder& o) {
+            return o.id == old_id && active_status(o.status);
+        });
+        if (!working) {
+            id.clear();
+            return true;
+        }
+    }
+    log_error(symbol, "GTC " + old_id + " may still rest — no second order until it is gone");
+    return false;
 }
 
 }  // namespace
@@ -83,7 +116,7 @@ void keep_stop(const TradingContext& ctx, SymbolState& s, int w, double stop, do
         log_info(s.symbol, "Modify GTC stop failed, replacing: " + r.message);
     }
 
-    cancel_order_slot(ctx, s.symbol, s.resting_stop_id);
+    if (!free_slot_for_replacement(ctx, s.symbol, s.resting_stop_id)) return;
     forget_resting_stop(s);
     if (!broker) return;
     OrderRequest req;
@@ -165,7 +198,9 @@ void sync_protection(const TradingContext& ctx, SymbolState& s, double last) {
     }
     const double stop = cent_floor(s.stop_price);
     const double target = cent_ceiling(s.target_price);
-    const int f = protection_scale_quantity(ctx, s);
+    // Without a profit target no OCO pair can take the scale-out shares, so the resting stop
+    // keeps covering the whole lot (an adopted stop, for one, arrives before any target).
+    const int f = target > 0.0 ? protection_scale_quantity(ctx, s) : 0;
 
     keep_stop(ctx, s, s.qty - f, stop, last);
 
@@ -188,10 +223,20 @@ void sync_protection(const TradingContext& ctx, SymbolState& s, double last) {
                 return;
             }
         }
-        cancel_target_pair(ctx, s);
+        if (!free_slot_for_replacement(ctx, s.symbol, s.resting_target_id)) return;
+        forget_resting_target(s);
+        if (!free_slot_for_replacement(ctx, s.symbol, s.resting_oco_stop_id)) return;
+        forget_resting_oco_stop(s);
         place_oco(ctx, s, f, target, stop);
         return;
     }
+    // A resting target the tape has reached is selling the scale-out at the broker (or already
+    // has): cancelling it now would forget that sale and let the exit rules sell the same
+    // shares again. Reconciliation books its fill.
+    const bool target_filling = f > 0 && stop_ok && !s.resting_target_id.empty() &&
+                                s.resting_target_price > 0.0 && last > 0.0 &&
+                                s.resting_target_price <= last + 1e-9;
+    if (target_filling) return;
     cancel_target_pair(ctx, s);
     if (f > 0 && !target_ok) {
         s.reasons.push_back("Profit target is at/through last — GTC limit cannot rest");

@@ -100,6 +100,22 @@ class EngineResting : public testing::EngineOnSim {
         return n;
     }
 
+    /// Places an order at the simulator the way another program (or an earlier run) would.
+    std::string place_outside(const OrderRequest& order) {
+        TradierClient client;
+        client.set_rest_url_override(sim_->base_url());
+        client.configure("test-token", true);
+        TradierBroker broker(client);
+        const OrderResult placed = broker.place(order);
+        EXPECT_TRUE(placed.has_value()) << (placed ? "" : placed.error());
+        return placed.value_or("");
+    }
+
+    static OrderRequest gtc_stop(int quantity, double stop) {
+        return OrderRequest{"AAPL", "sell", quantity, 0.0,      stop,
+                            "stop", "gtc",  "equity", "outside"};
+    }
+
     double sim_stop_of(const std::string& id) {
         const auto o = sim_->order(std::stoll(id));
         return o ? o->stop : 0.0;
@@ -111,6 +127,7 @@ TEST_F(EngineResting, TheRestingStopsFollowTheTrailByModifyAndNeverDown) {
     const SymbolState before = state();
     const int puts = requests("PUT");
     const int posts = requests("POST");
+    const int trailed = count_logged("AAPL", "Trailed GTC stop to 48.60");
 
     // Peak 50.60, ATR 1: the trail lifts the stop to 48.60, both resting stops follow by modify.
     tape_at(50.60);
@@ -128,7 +145,7 @@ TEST_F(EngineResting, TheRestingStopsFollowTheTrailByModifyAndNeverDown) {
     EXPECT_EQ(requests("DELETE"), 0);
     EXPECT_NEAR(sim_stop_of(s.resting_stop_id), 48.60, 1e-9);
     EXPECT_NEAR(sim_stop_of(s.resting_oco_stop_id), 48.60, 1e-9);
-    EXPECT_EQ(count_logged("AAPL", "Trailed GTC stop to 48.60"), 1);
+    EXPECT_EQ(count_logged("AAPL", "Trailed GTC stop to 48.60"), trailed + 1);
 
     // One more cent of trail is not worth a change: nothing is sent.
     tape_at(50.61);
@@ -207,6 +224,165 @@ TEST_F(EngineResting, TheOcoTargetFillingAtTheBrokerIsBookedAsTheScaleOut) {
     ASSERT_EQ(work.size(), 1u);
     EXPECT_EQ(work[0].quantity, 6);
     EXPECT_EQ(sim_->positions().at(0).quantity, 6);
+}
+
+TEST_F(EngineResting, AStopAlreadyRestingAtTheBrokerIsAdoptedNotDoubled) {
+    start_sim();
+    sim_->set_position("AAPL", 9, 450.0);
+    const std::string outside = place_outside(gtc_stop(9, 47.0));
+    ASSERT_FALSE(outside.empty());
+    sim_->advance_book(1);
+    sim_->clear_requests();
+    action_ = "WAIT";
+    make_engine(true);
+    pin_calm_tape();
+    connect();
+
+    SymbolState s = state();
+    EXPECT_EQ(s.qty, 9);
+    EXPECT_EQ(s.resting_stop_id, outside);
+    EXPECT_EQ(s.resting_stop_qty, 9);
+    EXPECT_NEAR(s.stop_price, 47.0, 1e-9);
+    EXPECT_TRUE(logged("AAPL", "Adopted Tradier GTC stop " + outside + " @ 47.000000"));
+
+    refresh_quotes();
+    for (int i = 0; i < 3; ++i)
+        engine_->tick();
+    s = state();
+    // The adopted stop keeps covering the whole lot: no lot has a target yet, so nothing takes
+    // a third of it off the stop, and nothing is cancelled, replaced or placed twice.
+    EXPECT_EQ(s.qty, 9);
+    EXPECT_EQ(s.resting_stop_id, outside);
+    EXPECT_EQ(s.resting_stop_qty, 9);
+    EXPECT_EQ(stop_shares_working(), 9);
+    EXPECT_TRUE(sim_->order_requests().empty());
+    for (const std::string& line : s.reasons)
+        EXPECT_EQ(line.find("Profit target is at/through last"), std::string::npos) << line;
+}
+
+TEST_F(EngineResting, ARestartKeepsTheRestingOrdersAndSendsNothingTwice) {
+    hold_nine_with_protection();
+    tape_at(50.60);
+    engine_->tick();  // the stops trail to 48.60 before the restart
+    const SymbolState before = state();
+    const auto book_before = working_orders();
+    const int adopted = count_logged("AAPL", "Adopted Tradier");
+    ASSERT_EQ(book_before.size(), 3u);
+    const int posts = requests("POST");
+    const int puts = requests("PUT");
+    const int deletes = requests("DELETE");
+
+    engine_.reset();
+    make_engine(true);
+    pin_calm_tape();
+    // The ids come back from the database before anything is asked of the broker.
+    SymbolState s = state();
+    EXPECT_EQ(s.resting_stop_id, before.resting_stop_id);
+    EXPECT_EQ(s.resting_target_id, before.resting_target_id);
+    EXPECT_EQ(s.resting_oco_stop_id, before.resting_oco_stop_id);
+    EXPECT_NEAR(s.resting_stop_price, 48.60, 1e-9);
+    EXPECT_EQ(s.qty, 9);
+
+    connect();
+    refresh_quotes();
+    for (int i = 0; i < 4; ++i)
+        engine_->tick();
+    s = state();
+    EXPECT_EQ(s.qty, 9);
+    EXPECT_EQ(s.resting_stop_id, before.resting_stop_id);
+    EXPECT_EQ(s.resting_target_id, before.resting_target_id);
+    EXPECT_EQ(s.resting_oco_stop_id, before.resting_oco_stop_id);
+    EXPECT_EQ(requests("POST"), posts);
+    EXPECT_EQ(requests("PUT"), puts);
+    EXPECT_EQ(requests("DELETE"), deletes);
+    EXPECT_EQ(buy_orders_sent(), 0);
+    const auto book_after = working_orders();
+    ASSERT_EQ(book_after.size(), book_before.size());
+    for (std::size_t i = 0; i < book_after.size(); ++i) {
+        EXPECT_EQ(book_after[i].id, book_before[i].id);
+        EXPECT_EQ(book_after[i].stop, book_before[i].stop);
+    }
+    EXPECT_EQ(count_logged("AAPL", "Adopted Tradier"), adopted);
+}
+
+TEST_F(EngineResting, AFailedModifyAndCancelNeverLeaveTwoStopsForTheSameShares) {
+    hold_nine_with_protection();
+    const SymbolState before = state();
+    const std::string stop_path = "/accounts/VA10000001/orders/" + before.resting_stop_id;
+
+    // The modify and the cancel of the replacement both fail: the old stop still works at the
+    // broker, so no second one may be placed for its shares.
+    sim_->inject(sim::Fault(sim::FaultKind::status, 2, stop_path, 502));
+    tape_at(50.60);
+    const int posts = requests("POST");
+    engine_->tick();
+    SymbolState s = state();
+    EXPECT_TRUE(logged("AAPL", "Modify GTC stop failed, replacing: "));
+    EXPECT_TRUE(logged("AAPL", "Cancel GTC " + before.resting_stop_id + ": "));
+    EXPECT_EQ(requests("POST", "type=stop&"), 1);  // only the first one, before the faults
+    EXPECT_EQ(requests("POST"), posts);
+    EXPECT_EQ(stop_shares_working(), 9);
+    EXPECT_EQ(s.resting_stop_id, before.resting_stop_id);
+    EXPECT_EQ(s.qty, 9);
+
+    // The fault is over: the same order is trailed by the next evaluation.
+    engine_->tick();
+    s = state();
+    EXPECT_EQ(s.resting_stop_id, before.resting_stop_id);
+    EXPECT_NEAR(sim_stop_of(s.resting_stop_id), 48.60, 1e-9);
+    EXPECT_EQ(stop_shares_working(), 9);
+
+    // A modify refused once (the cancel goes through) is replaced by one new stop.
+    sim_->inject(sim::Fault(sim::FaultKind::status, 1, stop_path, 503));
+    tape_at(50.80);
+    engine_->tick();
+    s = state();
+    EXPECT_NE(s.resting_stop_id, before.resting_stop_id);
+    EXPECT_EQ(s.resting_stop_qty, 6);
+    EXPECT_NEAR(sim_stop_of(s.resting_stop_id), 48.80, 1e-9);
+    EXPECT_EQ(stop_shares_working(), 9);
+    EXPECT_EQ(working_orders().size(), 3u);
+}
+
+TEST_F(EngineResting, BrokerFaultsAroundATargetFillLoseNothingAndBookItOnce) {
+    hold_nine_with_protection();
+    const SymbolState before = state();
+    const int posts = requests("POST");
+    const int fills = count_logged("AAPL", "GTC TARGET FILL @ ");
+
+    // A burst of 429s on the order changes: the client backs off and the trail still lands.
+    sim_->inject(sim::Fault(sim::FaultKind::rate_limited, 1, "/accounts/VA10000001/orders/"));
+    tape_at(50.60);
+    engine_->tick();
+    EXPECT_TRUE(logged("TRADIER", "HTTP 429"));
+    EXPECT_NEAR(sim_stop_of(before.resting_stop_id), 48.60, 1e-9);
+    EXPECT_NEAR(sim_stop_of(before.resting_oco_stop_id), 48.60, 1e-9);
+
+    // The target fills at the broker while every account read answers garbage.
+    tape_at(54.50);
+    ASSERT_EQ(sim_->positions().at(0).quantity, 6);
+    sim_->inject(sim::Fault(sim::FaultKind::malformed, 6, "/accounts/VA10000001"));
+    engine_->tick();
+    SymbolState s = state();
+    EXPECT_TRUE(logged("TRADIER", "positions: "));
+    EXPECT_EQ(s.qty, 9);  // not known yet, not lost either
+    EXPECT_TRUE(s.holding);
+    EXPECT_EQ(requests("POST"), posts);  // the resting target takes the scale-out, not us
+
+    // Then 5xx answers; afterwards the fill is booked once.
+    sim_->inject(sim::Fault(sim::FaultKind::status, 4, "/accounts/VA10000001", 500));
+    for (int i = 0; i < 4; ++i)
+        engine_->tick();
+    s = state();
+    EXPECT_EQ(s.qty, 6);
+    EXPECT_TRUE(s.scaled_out);
+    EXPECT_EQ(count_logged("AAPL", "GTC TARGET FILL @ "), fills + 1);
+    EXPECT_TRUE(s.resting_target_id.empty());
+    EXPECT_TRUE(s.resting_oco_stop_id.empty());
+    EXPECT_EQ(s.resting_stop_id, before.resting_stop_id);
+    EXPECT_EQ(stop_shares_working(), 6);
+    EXPECT_EQ(requests("POST"), posts);
+    EXPECT_EQ(buy_orders_sent(), 0);
 }
 
 }  // namespace
