@@ -27,6 +27,7 @@
 #include "engine/pdt_guard.hpp"
 #include "engine/state/symbol_state.hpp"
 #include "engine/trading_context.hpp"
+#include "scout/screen/scout_candidate.hpp"
 #include "store/symbol_state_store.hpp"
 
 namespace ostrel {
@@ -138,6 +139,10 @@ class Engine {
     std::string market_state() const;
     /// Day trades counted in the rolling five-weekday window.
     int day_trade_count() const { return pdt_.count(); }
+    /// The last scout's ranked candidates, in their stored order.
+    std::vector<ScoutCandidate> scout_rows() const;
+    /// The Scout's progress line (its last log line, or why it is idle).
+    std::string scout_status() const;
 
     // --- the Monitor list (engine_monitor.cpp) ---
 
@@ -147,6 +152,16 @@ class Engine {
     void remove_ticker(const std::string& ticker);
     /// Makes `list` (normalised, without repeats) the Monitor list and the states map.
     void rebuild_watchlist(const std::vector<std::string>& list);
+
+    // --- the Scout (src/scout/*.cpp) ---
+
+    /// Starts a scout run on its own thread; nothing while disconnected or while one runs.
+    void start_scout();
+    /// Merges the last scout's passing picks into the Monitor list; `auto_prune` drops the
+    /// tickers without a lot or an order.
+    void apply_picks(bool auto_prune);
+    /// The "Auto-scout through the day" switch.
+    void set_auto_scout(bool on);
 
     // --- trading (engine_evaluate*.cpp, engine_reconcile*.cpp) ---
 
@@ -199,6 +214,10 @@ class Engine {
     void reconcile_paper();
     void reconcile_live();
 
+    // The scout thread's body and its progress line (src/scout/scout_run.cpp).
+    void scout_run();
+    void scout_log(const std::string& text);
+
     // ---- members, in construction order ----
     std::string data_dir_;  ///< where settings, database and journals live (ends with '/')
     Settings settings_;
@@ -221,10 +240,12 @@ class Engine {
     std::atomic<bool> scout_running_{false};
     std::atomic<bool> scout_cancel_{false};
     std::string scout_status_ = kIdleScoutStatus;  ///< engine lock
-    // scout_results_: std::vector<ScoutCandidate> (engine lock).
+    std::vector<ScoutCandidate> scout_results_;    ///< engine lock
+    std::mutex scout_start_mutex_;         ///< makes "is one running? join, start" a single step
     std::int64_t last_clock_poll_ns_ = 0;  ///< worker only
     std::int64_t last_reconcile_ns_ = 0;   ///< worker only
-    // auto-scout bookkeeping: last run instant and its note (engine lock).
+    std::int64_t auto_scout_last_run_ns_ = 0;  ///< steady clock, 0 = none; engine lock
+    std::string auto_scout_preopen_key_;  ///< market date of the last pre-open run; engine lock
     std::atomic<bool> wake_{false};
     std::string watchlist_message_;  ///< engine lock
     std::string session_token_;      ///< engine lock; overrides the saved token when set

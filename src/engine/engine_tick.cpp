@@ -1,22 +1,12 @@
 // One worker tick: market clock, pre-open quotes, auto-scout, reconciliation, then the
 // per-ticker work (price seeding, evaluation) and marking the paper book.
 #include <algorithm>
-#include <chrono>
 
 #include "engine/engine.hpp"
 #include "engine/session_time.hpp"
 #include "market/timeframes.hpp"
 
 namespace ostrel {
-namespace {
-
-std::int64_t steady_now_ns() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-}  // namespace
 
 void Engine::tick() {
     if (connected_) {
@@ -86,10 +76,6 @@ void Engine::fetch_preopen_quotes() {
     }
     // The quotes land in the client's cache; a failure is retried on the next tick.
     if (!tickers.empty()) (void)client_.quotes(tickers);
-}
-
-void Engine::check_auto_scout() {
-    // The auto-scout schedule check plugs in here.
 }
 
 void Engine::reconcile_when_due(std::int64_t now_ns, bool busy) {

@@ -82,4 +82,14 @@ std::string Engine::market_state() const {
     return market_state_;
 }
 
+std::vector<ScoutCandidate> Engine::scout_rows() const {
+    std::lock_guard lock(mutex_);
+    return scout_results_;
+}
+
+std::string Engine::scout_status() const {
+    std::lock_guard lock(mutex_);
+    return scout_status_;
+}
+
 }  // namespace ostrel

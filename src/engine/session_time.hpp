@@ -60,5 +60,7 @@ std::optional<LocalDay> local_day(std::int64_t ms);
 
 /// Wall-clock milliseconds since the Unix epoch.
 std::int64_t now_ms();
+/// Steady-clock nanoseconds, for spacing polls and runs.
+std::int64_t steady_now_ns();
 
 }  // namespace ostrel

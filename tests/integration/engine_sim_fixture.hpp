@@ -55,7 +55,7 @@ class EngineOnSim : public ::testing::Test {
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         dir_ = pattern + "/";
         ::unsetenv("TRADIER_ACCESS_TOKEN");
-        cfg.symbol_count = 60;
+        cfg.symbol_count = symbol_count_;
         sim_ = std::make_unique<sim::Simulator>(cfg);
         ASSERT_TRUE(sim_->start());
         // A frozen weekday morning near today (the client asks for bars of recent days) keeps
@@ -128,6 +128,7 @@ class EngineOnSim : public ::testing::Test {
     std::unique_ptr<Engine> engine_;
     std::string action_ = "BUY";
     std::string window_ = "FIRE";
+    int symbol_count_ = 60;  ///< the simulated universe (a small one keeps start-up quick)
 };
 
 }  // namespace ostrel::testing
