@@ -21,10 +21,11 @@ void Engine::reconcile() {
 void Engine::reconcile_paper() {
     std::lock_guard lock(mutex_);
     for (auto& [ticker, s] : states_) {
+        const bool had_lot = s.qty > 0 || s.holding;
         s.qty = paper_.position_quantity(ticker);
         s.avg_price = paper_.average_cost(ticker);
         s.holding = s.qty > 0;
-        if (s.qty <= 0 && !s.entry_lock) clear_lot(s);
+        if (s.qty <= 0 && !s.entry_lock) clear_flat_lot(s, had_lot);
     }
     if (const auto snap = paper_.account_snapshot()) {
         equity_ = snap->equity;

@@ -144,7 +144,8 @@ void apply_position(SymbolState& s, const ReconcileView& view, ReconcileOutcome&
         return;
     }
     if (s.order_in_flight || !s.pending_order_id.empty()) return;
-    if (s.qty > 0 || s.holding) log_info(s.symbol, "Tradier flat — clearing local lot");
+    const bool lot_was_open = s.qty > 0 || s.holding;
+    if (lot_was_open) log_info(s.symbol, "Tradier flat — clearing local lot");
     for (const std::string* id :
          {&s.resting_stop_id, &s.resting_target_id, &s.resting_oco_stop_id}) {
         if (id->empty()) continue;
@@ -153,7 +154,7 @@ void apply_position(SymbolState& s, const ReconcileView& view, ReconcileOutcome&
             out.leftover_orders.push_back(*id);
         }
     }
-    clear_lot(s);
+    clear_flat_lot(s, lot_was_open);
     s.pending_order_id.clear();
     s.pending_side.clear();
     s.pending_status.clear();

@@ -134,6 +134,24 @@ TEST(ReconcileRules, FlatBrokerClearsTheLotAndListsWorkingProtection) {
     EXPECT_TRUE(s.resting_stop_id.empty());
 }
 
+TEST(ReconcileRules, FlatBrokerKeepsAPlanThatNeverBecameALot) {
+    SymbolState planned;
+    planned.symbol = "AAPL";
+    planned.planned_buy_limit = 19.87;
+    planned.planned_buy_qty = 40;
+    apply_broker_view(planned, with_position(0, 0.0));
+    EXPECT_DOUBLE_EQ(planned.planned_buy_limit, 19.87);
+    EXPECT_EQ(planned.planned_buy_qty, 40);
+
+    // A lot that closed takes its plan with it.
+    SymbolState closed = lot(10, 20.0);
+    closed.planned_buy_limit = 19.87;
+    closed.planned_buy_qty = 40;
+    apply_broker_view(closed, with_position(0, 0.0));
+    EXPECT_EQ(closed.planned_buy_limit, 0.0);
+    EXPECT_EQ(closed.planned_buy_qty, 0);
+}
+
 TEST(ReconcileRules, AdoptsRestingTargetAndStopButNotOurOwnExit) {
     SymbolState s = lot(9, 50.0);
     BrokerOrder target = order("11", "open", "sell", 0, 3, 0.0);

@@ -135,10 +135,9 @@ TEST_F(EnginePreopen, CapIsSizedEarlyOnlyFollowsThePremarketDownAndFreezesNearTh
     EXPECT_TRUE(sim_->orders().empty());
 }
 
-// Enable once the broker-flat branch of reconciliation keeps a planned entry: today it clears
-// the plan on every pass, so the cap climbs back up with the premarket and the plan is sized
-// again.
-TEST_F(EnginePreopen, DISABLED_ThePlanOutlivesAReconciliationWithTheBrokerFlat) {
+// Reconciling with a broker that holds nothing must not lift the overnight cap or resize the
+// plan.
+TEST_F(EnginePreopen, ThePlanOutlivesAReconciliationWithTheBrokerFlat) {
     plan_overnight_at_50();
     const int sized = state().planned_buy_qty;
     const int sized_before = count_logged("ACCOUNT", "before buy");

@@ -41,6 +41,16 @@ void clear_lot(SymbolState& state) {
     state.planned_buy_qty = 0;
 }
 
+void clear_flat_lot(SymbolState& state, bool lot_was_open) {
+    const double cap = state.planned_buy_limit;
+    const int planned = state.planned_buy_qty;
+    clear_lot(state);
+    if (!lot_was_open) {
+        state.planned_buy_limit = cap;
+        state.planned_buy_qty = planned;
+    }
+}
+
 void push_front_reason(SymbolState& state, std::string line) {
     state.reasons.insert(state.reasons.begin(), std::move(line));
 }

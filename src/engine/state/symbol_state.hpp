@@ -61,6 +61,10 @@ struct SymbolState {
 /// Closes the lot: quantities, prices, stops and resting orders to zero. Keeps realized P&L,
 /// the last fill price and the pending order's id, side, status and quantity.
 void clear_lot(SymbolState& state);
+/// Clear lot for a ticker the broker shows flat. A lot that closed takes its entry plan with
+/// it, but a plan that never became a lot keeps its cap and size: otherwise every pass would
+/// lift the overnight cap back to the tape and size the plan again.
+void clear_flat_lot(SymbolState& state, bool lot_was_open);
 
 /// Forgets the resting stop (id emptied, price and quantity 0).
 void forget_resting_stop(SymbolState& state);
