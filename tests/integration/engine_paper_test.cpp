@@ -1,4 +1,5 @@
 // The engine trading the paper book end to end on simulator prices.
+#include "committees/analysis.hpp"
 #include "engine_sim_fixture.hpp"
 
 namespace ostrel {
@@ -99,6 +100,107 @@ TEST_F(EnginePaper, ReconciliationClearsAFlatLotOnlyOnceTheEntryLockIsOff) {
     s = state();
     EXPECT_EQ(s.stop_price, 0.0);
     EXPECT_EQ(s.target_price, 0.0);
+}
+
+/// The analysis as the fixture pins it, with ATR 1 and the trigger RSI the test sets.
+void pin_tape(Engine& engine, const std::string& action, const double& rsi) {
+    engine.set_analysis_hook([&action, &rsi](const std::string&, TickerAnalysis& a) {
+        a.decision.action = action;
+        a.decision.window = "FIRE";
+        a.decision.size_mult = action == "BUY" ? 1.0 : 0.0;
+        a.decision.final = 80.0;
+        a.decision.thesis = "pinned " + action;
+        a.daily_snapshot.atr = 1.0;
+        a.daily_snapshot.bb_upper = 0.0;
+        a.daily_snapshot.pct_b = 0.5;
+        a.trigger_snapshot.rsi = rsi;
+        a.trigger_snapshot.macd_hist = 0.0;
+        a.trigger_snapshot.macd_hist_prev = 0.0;
+    });
+}
+
+TEST_F(EnginePaper, AStretchedMoveThatRollsOverSellsTheWholeLot) {
+    start_sim();
+    make_engine(false);
+    double rsi = 50.0;
+    pin_tape(*engine_, action_, rsi);
+    connect();
+    refresh_quotes();
+    engine_->tick();
+    SymbolState s = state();
+    ASSERT_GT(s.qty, 2) << (s.reasons.empty() ? "" : s.reasons.front());
+    const double cost = s.avg_price;
+    EXPECT_NEAR(s.stop_price, cost - 2.0, 1e-9);
+    EXPECT_NEAR(s.target_price, cost + 4.0, 1e-9);
+
+    // Up two dollars: short of the target and of two R, so nothing is sold; the stop trails.
+    ASSERT_TRUE(sim_->set_price("AAPL", cost + 2.0));
+    refresh_quotes();
+    engine_->tick();
+    s = state();
+    EXPECT_FALSE(s.scaled_out);
+    EXPECT_NEAR(s.stop_price, cost, 0.02);
+    const int held = s.qty;
+
+    // Exhausted (RSI 75) and given back more than 0.75 ATR from the peak: out, all of it.
+    rsi = 75.0;
+    ASSERT_TRUE(sim_->set_price("AAPL", cost + 1.1));
+    refresh_quotes();
+    engine_->tick();
+    s = state();
+    EXPECT_EQ(s.qty, 0);
+    EXPECT_EQ(engine_->paper_broker().position_quantity("AAPL"), 0);
+    ASSERT_FALSE(engine_->paper_broker().fills().empty());
+    const PaperFill last = engine_->paper_broker().fills().back();
+    EXPECT_EQ(last.side, "sell");
+    EXPECT_EQ(last.qty, held);
+    EXPECT_EQ(last.reason, "wave rolling over");
+    EXPECT_TRUE(logged("PAPER", "PAPER SELL " + std::to_string(held) + " AAPL"));
+    ASSERT_GE(s.reasons.size(), 2u);
+    EXPECT_EQ(s.reasons[1], "EXIT wave rolling over");
+}
+
+TEST_F(EnginePaper, APaperStopFiresWhenTheTickMarksThePriceAndReconciliationFollows) {
+    start_sim();
+    make_engine(false);
+    double rsi = 50.0;
+    pin_tape(*engine_, action_, rsi);
+    connect();
+    refresh_quotes();
+    engine_->tick();
+    const SymbolState bought = state();
+    ASSERT_GT(bought.qty, 0);
+
+    // A protective stop resting in the paper book, tighter than the lot's own stop.
+    OrderRequest stop;
+    stop.symbol = "AAPL";
+    stop.side = "sell";
+    stop.quantity = bought.qty;
+    stop.type = "stop";
+    stop.duration = "gtc";
+    stop.stop = bought.avg_price - 0.5;
+    ASSERT_TRUE(engine_->paper_broker().place(stop));
+
+    // The tape dips under the paper stop but stays above the lot's stop: the exit rules hold,
+    // and marking the book at the end of the tick fills the stop at the observed price.
+    const double dip = bought.avg_price - 0.8;
+    ASSERT_TRUE(sim_->set_price("AAPL", dip));
+    refresh_quotes();
+    engine_->tick();
+    EXPECT_EQ(engine_->paper_broker().position_quantity("AAPL"), 0);
+    const PaperFill fill = engine_->paper_broker().fills().back();
+    EXPECT_EQ(fill.reason, "paper GTC stop");
+    EXPECT_EQ(fill.qty, bought.qty);
+    EXPECT_NEAR(fill.price, dip, 0.011);
+
+    // The next reconciliation sees the book flat; the entry lock keeps the lot's levels.
+    engine_->tick();
+    SymbolState s = state();
+    EXPECT_EQ(s.qty, 0);
+    EXPECT_FALSE(s.holding);
+    EXPECT_TRUE(s.entry_lock);
+    EXPECT_GT(s.stop_price, 0.0);
+    EXPECT_EQ(engine_->paper_broker().fills().size(), 2u);  // no sell of the engine's own
 }
 
 TEST_F(EnginePaper, NothingHappensWhileDisconnected) {
