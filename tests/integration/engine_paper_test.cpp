@@ -1,5 +1,4 @@
 // The engine trading the paper book end to end on simulator prices.
-#include "committees/analysis.hpp"
 #include "engine_sim_fixture.hpp"
 
 namespace ostrel {
@@ -102,28 +101,10 @@ TEST_F(EnginePaper, ReconciliationClearsAFlatLotOnlyOnceTheEntryLockIsOff) {
     EXPECT_EQ(s.target_price, 0.0);
 }
 
-/// The analysis as the fixture pins it, with ATR 1 and the trigger RSI the test sets.
-void pin_tape(Engine& engine, const std::string& action, const double& rsi) {
-    engine.set_analysis_hook([&action, &rsi](const std::string&, TickerAnalysis& a) {
-        a.decision.action = action;
-        a.decision.window = "FIRE";
-        a.decision.size_mult = action == "BUY" ? 1.0 : 0.0;
-        a.decision.final = 80.0;
-        a.decision.thesis = "pinned " + action;
-        a.daily_snapshot.atr = 1.0;
-        a.daily_snapshot.bb_upper = 0.0;
-        a.daily_snapshot.pct_b = 0.5;
-        a.trigger_snapshot.rsi = rsi;
-        a.trigger_snapshot.macd_hist = 0.0;
-        a.trigger_snapshot.macd_hist_prev = 0.0;
-    });
-}
-
 TEST_F(EnginePaper, AStretchedMoveThatRollsOverSellsTheWholeLot) {
     start_sim();
+    calm_tape_ = true;
     make_engine(false);
-    double rsi = 50.0;
-    pin_tape(*engine_, action_, rsi);
     connect();
     refresh_quotes();
     engine_->tick();
@@ -143,7 +124,7 @@ TEST_F(EnginePaper, AStretchedMoveThatRollsOverSellsTheWholeLot) {
     const int held = s.qty;
 
     // Exhausted (RSI 75) and given back more than 0.75 ATR from the peak: out, all of it.
-    rsi = 75.0;
+    rsi_ = 75.0;
     ASSERT_TRUE(sim_->set_price("AAPL", cost + 1.1));
     refresh_quotes();
     engine_->tick();
@@ -162,9 +143,8 @@ TEST_F(EnginePaper, AStretchedMoveThatRollsOverSellsTheWholeLot) {
 
 TEST_F(EnginePaper, APaperStopFiresWhenTheTickMarksThePriceAndReconciliationFollows) {
     start_sim();
+    calm_tape_ = true;
     make_engine(false);
-    double rsi = 50.0;
-    pin_tape(*engine_, action_, rsi);
     connect();
     refresh_quotes();
     engine_->tick();

@@ -60,13 +60,7 @@ class EnginePreopen : public testing::EngineOnSim {
         std::ofstream(dir_ + "settings.json") << settings_json;
         engine_ = std::make_unique<Engine>(dir_);
         engine_->client().set_rest_url_override(sim_->base_url());
-        engine_->set_analysis_hook([this](const std::string&, TickerAnalysis& a) {
-            a.decision.action = action_;
-            a.decision.window = window_;
-            a.decision.size_mult = action_ == "BUY" ? 1.0 : 0.0;
-            a.decision.final = 80.0;
-            a.decision.thesis = "pinned " + action_;
-        });
+        pin_analysis();
     }
 
     /// A live engine at 08:30 with a sized plan at a cap of $50.00 and nothing sent.

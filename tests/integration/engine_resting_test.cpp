@@ -6,7 +6,6 @@
 
 #include "broker/tradier_broker.hpp"
 #include "broker/tradier_client.hpp"
-#include "committees/analysis.hpp"
 #include "engine_sim_fixture.hpp"
 
 namespace ostrel {
@@ -20,19 +19,8 @@ class EngineResting : public testing::EngineOnSim {
     /// The analysis as the fixture pins it, plus a calm tape: ATR 1, no stretch, no roll-over,
     /// so only the trailing stop and the target move the lot.
     void pin_calm_tape() {
-        engine_->set_analysis_hook([this](const std::string&, TickerAnalysis& a) {
-            a.decision.action = action_;
-            a.decision.window = window_;
-            a.decision.size_mult = action_ == "BUY" ? 1.0 : 0.0;
-            a.decision.final = 80.0;
-            a.decision.thesis = "pinned " + action_;
-            a.daily_snapshot.atr = 1.0;
-            a.daily_snapshot.bb_upper = 0.0;
-            a.daily_snapshot.pct_b = 0.5;
-            a.trigger_snapshot.rsi = 50.0;
-            a.trigger_snapshot.macd_hist = 0.0;
-            a.trigger_snapshot.macd_hist_prev = 0.0;
-        });
+        calm_tape_ = true;
+        pin_analysis();
     }
 
     /// A lot of 9 AAPL at 50.00 held at the broker, booked by the engine, with its resting stop

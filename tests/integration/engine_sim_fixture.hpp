@@ -74,12 +74,25 @@ class EngineOnSim : public ::testing::Test {
             << (live ? "true" : "false") << R"(, "watchlist": )" << watchlist << "}";
         engine_ = std::make_unique<Engine>(dir_);
         engine_->client().set_rest_url_override(sim_->base_url());
+        pin_analysis();
+    }
+
+    /// Pins the decision to `action_` and `window_`; with `calm_tape_` also ATR 1, no stretch
+    /// and no roll-over (trigger RSI `rsi_`), so only the tape the test sets moves a lot.
+    void pin_analysis() {
         engine_->set_analysis_hook([this](const std::string&, TickerAnalysis& a) {
             a.decision.action = action_;
             a.decision.window = window_;
             a.decision.size_mult = action_ == "BUY" ? 1.0 : 0.0;
             a.decision.final = 80.0;
             a.decision.thesis = "pinned " + action_;
+            if (!calm_tape_) return;
+            a.daily_snapshot.atr = 1.0;
+            a.daily_snapshot.bb_upper = 0.0;
+            a.daily_snapshot.pct_b = 0.5;
+            a.trigger_snapshot.rsi = rsi_;
+            a.trigger_snapshot.macd_hist = 0.0;
+            a.trigger_snapshot.macd_hist_prev = 0.0;
         });
     }
 
@@ -128,6 +141,8 @@ class EngineOnSim : public ::testing::Test {
     std::unique_ptr<Engine> engine_;
     std::string action_ = "BUY";
     std::string window_ = "FIRE";
+    bool calm_tape_ = false;
+    double rsi_ = 50.0;
     int symbol_count_ = 60;  ///< the simulated universe (a small one keeps start-up quick)
 };
 
