@@ -52,7 +52,14 @@ void act_on_exit(const TradingContext& ctx, SymbolState& s, const ExitDecision& 
         const OrderRequest order =
             exit_order(s.symbol, d.quantity, side_price(quote, "sell", mark), d.reason);
         refresh_balances(ctx, "before sell");
-        cancel_all_protection(ctx, s);
+        // A stop still resting beside our own sell could sell the same shares twice and leave
+        // the account short.
+        if (!clear_protection_for_sell(ctx, s)) {
+            push_front_reason(s,
+                              "Exit held — a GTC order at the broker may still rest; trying "
+                              "again next pass");
+            return;
+        }
         // A refused sell has been logged; marking the lot scaled out (or showing a TRIM line)
         // would claim a sale that never happened and keep the target off for good.
         if (!submit_order(ctx, s, order, atr)) return;

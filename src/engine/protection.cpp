@@ -83,6 +83,26 @@ void cancel_all_protection(const TradingContext& ctx, SymbolState& s) {
     forget_resting_stop(s);
 }
 
+bool clear_protection_for_sell(const TradingContext& ctx, SymbolState& s) {
+    bool clear = true;
+    if (free_slot_for_replacement(ctx, s.symbol, s.resting_target_id)) {
+        forget_resting_target(s);
+    } else {
+        clear = false;
+    }
+    if (free_slot_for_replacement(ctx, s.symbol, s.resting_oco_stop_id)) {
+        forget_resting_oco_stop(s);
+    } else {
+        clear = false;
+    }
+    if (free_slot_for_replacement(ctx, s.symbol, s.resting_stop_id)) {
+        forget_resting_stop(s);
+    } else {
+        clear = false;
+    }
+    return clear;
+}
+
 int protection_scale_quantity(const TradingContext& ctx, const SymbolState& s) {
     if (s.scaled_out) return 0;
     // No profit target may fill on the entry day while day-trade protection is on.

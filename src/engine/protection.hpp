@@ -12,6 +12,9 @@ namespace ostrel {
 void cancel_order_slot(const TradingContext& ctx, const std::string& symbol, std::string& id);
 /// Cancels the resting target, the OCO stop and the resting stop, forgetting all three.
 void cancel_all_protection(const TradingContext& ctx, SymbolState& state);
+/// The same before a sell of our own: false when a refused cancel leaves an order that may
+/// still rest at the broker (its id is kept), so the sell must wait for the next pass.
+bool clear_protection_for_sell(const TradingContext& ctx, SymbolState& state);
 
 /// Shares given to the OCO pair: none after the scale-out or on a protected entry day.
 int protection_scale_quantity(const TradingContext& ctx, const SymbolState& state);

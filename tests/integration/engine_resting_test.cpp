@@ -1,5 +1,6 @@
 // The engine's resting GTC protection at the simulated broker: trailing by modify, the OCO
 // target filling there, adopting orders that already rest, restarts and broker faults.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -371,6 +372,40 @@ TEST_F(EngineResting, BrokerFaultsAroundATargetFillLoseNothingAndBookItOnce) {
     EXPECT_EQ(stop_shares_working(), 6);
     EXPECT_EQ(requests("POST"), posts);
     EXPECT_EQ(buy_orders_sent(), 0);
+}
+
+TEST_F(EngineResting, AnExitWaitsWhileAStopThatCouldNotBeCancelledMayStillRest) {
+    hold_nine_with_protection();
+    tape_at(51.50);  // the peak: the stops trail to 49.50
+    engine_->tick();
+    const SymbolState before = state();
+    ASSERT_NEAR(before.resting_stop_price, 49.50, 1e-6);
+    const std::string stop_path = "/accounts/VA10000001/orders/" + before.resting_stop_id;
+
+    // Stretched and given back 0.9 ATR: the wave exit wants all nine shares, but the resting
+    // stop's cancel is refused, so the stop may still sell them.
+    rsi_ = 75.0;
+    sim_->inject(sim::Fault(sim::FaultKind::status, 1, stop_path, 502));
+    tape_at(50.60);
+    engine_->tick();
+    SymbolState s = state();
+    EXPECT_EQ(requests("POST", "side=sell&quantity=9"), 0);
+    EXPECT_EQ(s.resting_stop_id, before.resting_stop_id);
+    EXPECT_EQ(s.qty, 9);
+    // (The pair cancelled before it is placed again, so the lot stays covered while it waits.)
+    EXPECT_NE(std::find(s.reasons.begin(), s.reasons.end(),
+                        "Exit held — a GTC order at the broker may still rest; trying again "
+                        "next pass"),
+              s.reasons.end());
+    EXPECT_TRUE(logged("AAPL", "GTC " + before.resting_stop_id + " may still rest"));
+
+    // The fault is over: everything resting is cancelled first, then one sell of nine.
+    engine_->tick();
+    EXPECT_EQ(requests("POST", "side=sell&quantity=9"), 1);
+    EXPECT_EQ(stop_shares_working(), 0);
+    for (int i = 0; i < 3; ++i)
+        engine_->tick();
+    EXPECT_EQ(requests("POST", "side=sell&quantity=9"), 1);
 }
 
 }  // namespace
