@@ -4,17 +4,22 @@
 namespace ostrel {
 namespace {
 
-using EnginePaper = testing::EngineOnSim;
+class EnginePaper : public testing::EngineOnSim {
+  protected:
+    /// A connected paper engine whose first tick bought AAPL; the lot as it was booked.
+    SymbolState bought_on_paper() {
+        start_sim();
+        make_engine(false);
+        connect();
+        refresh_quotes();
+        engine_->tick();
+        return state();
+    }
+};
 using testing::logged;
 
 TEST_F(EnginePaper, BuysAtOnceThenScalesOutAndExitsOnTheStop) {
-    start_sim();
-    make_engine(false);
-    connect();
-    refresh_quotes();
-
-    engine_->tick();
-    SymbolState s = state();
+    SymbolState s = bought_on_paper();
     ASSERT_TRUE(s.holding) << (s.reasons.empty() ? "" : s.reasons.front());
     ASSERT_GT(s.qty, 2);
     EXPECT_TRUE(s.entry_lock);
@@ -67,12 +72,7 @@ TEST_F(EnginePaper, BuysAtOnceThenScalesOutAndExitsOnTheStop) {
 }
 
 TEST_F(EnginePaper, ReconciliationClearsAFlatLotOnlyOnceTheEntryLockIsOff) {
-    start_sim();
-    make_engine(false);
-    connect();
-    refresh_quotes();
-    engine_->tick();
-    const SymbolState bought = state();
+    const SymbolState bought = bought_on_paper();
     ASSERT_GT(bought.qty, 0);
 
     // The paper position goes away behind the engine's back.
@@ -102,13 +102,8 @@ TEST_F(EnginePaper, ReconciliationClearsAFlatLotOnlyOnceTheEntryLockIsOff) {
 }
 
 TEST_F(EnginePaper, AStretchedMoveThatRollsOverSellsTheWholeLot) {
-    start_sim();
     calm_tape_ = true;
-    make_engine(false);
-    connect();
-    refresh_quotes();
-    engine_->tick();
-    SymbolState s = state();
+    SymbolState s = bought_on_paper();
     ASSERT_GT(s.qty, 2) << (s.reasons.empty() ? "" : s.reasons.front());
     const double cost = s.avg_price;
     EXPECT_NEAR(s.stop_price, cost - 2.0, 1e-9);
@@ -142,13 +137,8 @@ TEST_F(EnginePaper, AStretchedMoveThatRollsOverSellsTheWholeLot) {
 }
 
 TEST_F(EnginePaper, APaperStopFiresWhenTheTickMarksThePriceAndReconciliationFollows) {
-    start_sim();
     calm_tape_ = true;
-    make_engine(false);
-    connect();
-    refresh_quotes();
-    engine_->tick();
-    const SymbolState bought = state();
+    const SymbolState bought = bought_on_paper();
     ASSERT_GT(bought.qty, 0);
 
     // A protective stop resting in the paper book, tighter than the lot's own stop.
