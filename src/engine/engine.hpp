@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "broker/broker_records.hpp"
@@ -217,6 +218,9 @@ class Engine {
     // The scout thread's body and its progress line (src/scout/scout_run.cpp).
     void scout_run();
     void scout_log(const std::string& text);
+    /// The stored market clock with its state filled from the market-state word when unknown,
+    /// and that word (src/scout/auto_scout.cpp).
+    std::pair<MarketClock, std::string> schedule_clock() const;
 
     // ---- members, in construction order ----
     std::string data_dir_;  ///< where settings, database and journals live (ends with '/')

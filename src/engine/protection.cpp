@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include "engine/exits.hpp"
 #include "engine/session_time.hpp"
@@ -84,21 +85,17 @@ void cancel_all_protection(const TradingContext& ctx, SymbolState& s) {
 }
 
 bool clear_protection_for_sell(const TradingContext& ctx, SymbolState& s) {
+    const std::pair<std::string*, void (*)(SymbolState&)> slots[] = {
+        {&s.resting_target_id, forget_resting_target},
+        {&s.resting_oco_stop_id, forget_resting_oco_stop},
+        {&s.resting_stop_id, forget_resting_stop}};
     bool clear = true;
-    if (free_slot_for_replacement(ctx, s.symbol, s.resting_target_id)) {
-        forget_resting_target(s);
-    } else {
-        clear = false;
-    }
-    if (free_slot_for_replacement(ctx, s.symbol, s.resting_oco_stop_id)) {
-        forget_resting_oco_stop(s);
-    } else {
-        clear = false;
-    }
-    if (free_slot_for_replacement(ctx, s.symbol, s.resting_stop_id)) {
-        forget_resting_stop(s);
-    } else {
-        clear = false;
+    for (const auto& [id, forget] : slots) {
+        if (free_slot_for_replacement(ctx, s.symbol, *id)) {
+            forget(s);
+        } else {
+            clear = false;
+        }
     }
     return clear;
 }

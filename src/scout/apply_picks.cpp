@@ -18,19 +18,9 @@ void Engine::apply_picks(bool auto_prune) {
         results = scout_results_;
         watchlist = settings_.watchlist;
         limit = settings_.scout_watch_limit;
-        // Watchlist order first, so the kept tickers keep their places.
-        for (const std::string& t : watchlist) {
-            const auto it = states_.find(t);
-            if (it == states_.end()) continue;
-            const SymbolState& s = it->second;
-            if (s.qty > 0 || s.order_in_flight || !s.pending_order_id.empty()) {
-                protected_tickers.push_back(t);
-            }
-        }
+        // The merge keeps listed tickers in list order, so map order is enough here.
         for (const auto& [t, s] : states_) {
-            if ((s.qty > 0 || s.order_in_flight || !s.pending_order_id.empty()) &&
-                std::find(protected_tickers.begin(), protected_tickers.end(), t) ==
-                    protected_tickers.end()) {
+            if (s.qty > 0 || s.order_in_flight || !s.pending_order_id.empty()) {
                 protected_tickers.push_back(t);
             }
         }
@@ -79,14 +69,7 @@ void Engine::set_auto_scout(bool on) {
         return;
     }
 
-    MarketClock clock;
-    std::string state;
-    {
-        std::lock_guard lock(mutex_);
-        clock = market_clock_;
-        state = market_state_;
-    }
-    if (clock.state.empty() || clock.state == "unknown") clock.state = state;
+    const auto [clock, state] = schedule_clock();
     const std::int32_t s = seconds_to_open(clock);
     if (s >= 1 && s <= 300) {
         {

@@ -8,22 +8,28 @@
 
 namespace ostrel {
 
+std::pair<MarketClock, std::string> Engine::schedule_clock() const {
+    std::pair<MarketClock, std::string> out;
+    {
+        std::lock_guard lock(mutex_);
+        out = {market_clock_, market_state_};
+    }
+    if (out.first.state.empty() || out.first.state == "unknown") out.first.state = out.second;
+    return out;
+}
+
 void Engine::check_auto_scout() {
     if (!auto_scout_ || !connected_ || scout_running_) return;
-    MarketClock clock;
-    std::string state;
+    const auto [clock, state] = schedule_clock();
     std::int64_t last_run = 0;
     std::string preopen_key;
     int interval_min = 30;
     {
         std::lock_guard lock(mutex_);
-        clock = market_clock_;
-        state = market_state_;
         last_run = auto_scout_last_run_ns_;
         preopen_key = auto_scout_preopen_key_;
         interval_min = std::max(15, settings_.auto_scout_interval_min);
     }
-    if (clock.state.empty() || clock.state == "unknown") clock.state = state;
     const std::int32_t s = seconds_to_open(clock);
     const std::int64_t now = steady_now_ns();
 
