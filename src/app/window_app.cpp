@@ -16,7 +16,7 @@
 #include "app/window_icon.hpp"
 #include "config/data_locations.hpp"
 #include "engine/engine.hpp"
-#include "ui/log/activity_log.hpp"
+#include "log/activity_log.hpp"
 #include "ui/main_window.hpp"
 #include "ui/style.hpp"
 

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "broker/tradier_client.hpp"
-#include "ui/log/activity_log.hpp"
+#include "log/activity_log.hpp"
 
 namespace ostrel {
 

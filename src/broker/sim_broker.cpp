@@ -8,7 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "ui/log/activity_log.hpp"
+#include "log/activity_log.hpp"
 
 namespace ostrel {
 

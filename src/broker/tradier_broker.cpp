@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "ui/log/activity_log.hpp"
+#include "log/activity_log.hpp"
 
 namespace ostrel {
 

@@ -8,7 +8,7 @@
 
 #include "broker/quote_stream.hpp"
 #include "broker/tradier_parse.hpp"
-#include "ui/log/activity_log.hpp"
+#include "log/activity_log.hpp"
 
 namespace ostrel {
 

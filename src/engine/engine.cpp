@@ -3,7 +3,7 @@
 
 #include "config/data_locations.hpp"
 #include "config/settings_file.hpp"
-#include "ui/log/activity_log.hpp"
+#include "log/activity_log.hpp"
 
 namespace ostrel {
 

@@ -3,7 +3,7 @@
 // Layout for contributors: members are declared in construction order (destruction runs in
 // reverse). Each member that arrives with a later piece of work has a marked slot below; put
 // it there so the order stays right, and put its operations in their own engine_*.cpp file
-// (or src/scout/*.cpp for the scout operations) with the declarations grouped here.
+// with the declarations grouped here.
 #pragma once
 
 #include <atomic>
@@ -26,9 +26,9 @@
 #include "config/settings.hpp"
 #include "engine/engine_tick_rules.hpp"
 #include "engine/pdt_guard.hpp"
-#include "engine/state/symbol_state.hpp"
 #include "engine/trading_context.hpp"
-#include "scout/screen/scout_candidate.hpp"
+#include "scout/scout_candidate.hpp"
+#include "state/symbol_state.hpp"
 #include "store/symbol_state_store.hpp"
 
 namespace ostrel {
@@ -154,7 +154,7 @@ class Engine {
     /// Makes `list` (normalised, without repeats) the Monitor list and the states map.
     void rebuild_watchlist(const std::vector<std::string>& list);
 
-    // --- the Scout (src/scout/*.cpp) ---
+    // --- the Scout (engine_scout*.cpp) ---
 
     /// Starts a scout run on its own thread; nothing while disconnected or while one runs.
     void start_scout();
@@ -215,11 +215,11 @@ class Engine {
     void reconcile_paper();
     void reconcile_live();
 
-    // The scout thread's body and its progress line (src/scout/scout_run.cpp).
+    // The scout thread's body and its progress line (engine_scout_run.cpp).
     void scout_run();
     void scout_log(const std::string& text);
     /// The stored market clock with its state filled from the market-state word when unknown,
-    /// and that word (src/scout/auto_scout.cpp).
+    /// and that word (engine_scout_schedule.cpp).
     std::pair<MarketClock, std::string> schedule_clock() const;
 
     // ---- members, in construction order ----

@@ -1,7 +1,7 @@
 // Connecting to the broker and the two mode switches of the Connection tab.
 #include "broker/tradier_broker.hpp"
 #include "engine/engine.hpp"
-#include "ui/log/activity_log.hpp"
+#include "log/activity_log.hpp"
 
 namespace ostrel {
 

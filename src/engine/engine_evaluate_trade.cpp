@@ -11,9 +11,9 @@
 #include "engine/protection.hpp"
 #include "engine/session_time.hpp"
 #include "engine/sizing.hpp"
-#include "engine/state/price_rules.hpp"
+#include "log/activity_log.hpp"
 #include "market/timeframes.hpp"
-#include "ui/log/activity_log.hpp"
+#include "state/price_rules.hpp"
 
 namespace ostrel {
 namespace {

@@ -4,8 +4,8 @@
 #include <unordered_set>
 
 #include "engine/engine.hpp"
+#include "log/activity_log.hpp"
 #include "market/timeframes.hpp"
-#include "ui/log/activity_log.hpp"
 
 namespace ostrel {
 

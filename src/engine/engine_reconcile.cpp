@@ -5,7 +5,7 @@
 #include "engine/order_submission.hpp"
 #include "engine/reconcile_rules.hpp"
 #include "engine/session_time.hpp"
-#include "ui/log/activity_log.hpp"
+#include "log/activity_log.hpp"
 
 namespace ostrel {
 

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <exception>
 
-#include "ui/log/activity_log.hpp"
+#include "log/activity_log.hpp"
 
 namespace ostrel {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "engine/order_submission.hpp"
 #include "engine/protection.hpp"
-#include "engine/state/price_rules.hpp"
+#include "state/price_rules.hpp"
 
 namespace ostrel {
 

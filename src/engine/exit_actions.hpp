@@ -3,9 +3,9 @@
 #pragma once
 
 #include "engine/exits.hpp"
-#include "engine/state/symbol_state.hpp"
 #include "engine/trading_context.hpp"
 #include "market/bar.hpp"
+#include "state/symbol_state.hpp"
 
 namespace ostrel {
 

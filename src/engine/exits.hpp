@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "config/settings.hpp"
-#include "engine/state/symbol_state.hpp"
 #include "market/snapshot.hpp"
+#include "state/symbol_state.hpp"
 
 namespace ostrel {
 

@@ -8,7 +8,7 @@
 #include "broker/sim_broker.hpp"
 #include "engine/pdt_guard.hpp"
 #include "engine/session_time.hpp"
-#include "ui/log/activity_log.hpp"
+#include "log/activity_log.hpp"
 
 namespace ostrel {
 

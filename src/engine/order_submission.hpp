@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "broker/ibroker.hpp"
-#include "engine/state/symbol_state.hpp"
 #include "engine/trading_context.hpp"
+#include "state/symbol_state.hpp"
 
 namespace ostrel {
 

@@ -9,8 +9,8 @@
 
 #include "engine/exits.hpp"
 #include "engine/session_time.hpp"
-#include "engine/state/price_rules.hpp"
-#include "ui/log/activity_log.hpp"
+#include "log/activity_log.hpp"
+#include "state/price_rules.hpp"
 
 namespace ostrel {
 

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "engine/state/symbol_state.hpp"
 #include "engine/trading_context.hpp"
+#include "state/symbol_state.hpp"
 
 namespace ostrel {
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <sstream>
 
-#include "ui/log/activity_log.hpp"
+#include "log/activity_log.hpp"
 
 namespace ostrel {
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "broker/broker_records.hpp"
-#include "engine/state/symbol_state.hpp"
+#include "state/symbol_state.hpp"
 
 namespace ostrel {
 

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <string>
 
-#include "engine/state/symbol_state.hpp"
+#include "state/symbol_state.hpp"
 
 struct sqlite3;
 

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "ui/log/activity_log.hpp"
+#include "log/activity_log.hpp"
 
 namespace ostrel::ui {
 

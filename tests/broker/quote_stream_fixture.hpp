@@ -13,9 +13,9 @@
 
 #include "broker/quote_stream.hpp"
 #include "broker/tradier_client.hpp"
+#include "log/activity_log.hpp"
 #include "sim/simulator.hpp"
 #include "sim/stream_hub.hpp"
-#include "ui/log/activity_log.hpp"
 
 namespace ostrel::testing {
 

@@ -3,8 +3,8 @@
 
 #include "engine/engine.hpp"
 #include "engine_fixture.hpp"
+#include "log/activity_log.hpp"
 #include "store/symbol_state_store.hpp"
-#include "ui/log/activity_log.hpp"
 
 namespace ostrel {
 namespace {

@@ -7,8 +7,8 @@
 
 #include "engine/engine.hpp"
 #include "engine_fixture.hpp"
+#include "log/activity_log.hpp"
 #include "sim/simulator.hpp"
-#include "ui/log/activity_log.hpp"
 
 namespace ostrel {
 namespace {

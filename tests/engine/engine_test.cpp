@@ -7,7 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "engine_fixture.hpp"
-#include "ui/log/activity_log.hpp"
+#include "log/activity_log.hpp"
 
 namespace ostrel {
 namespace {

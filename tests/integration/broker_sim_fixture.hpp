@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "broker/tradier_client.hpp"
+#include "log/activity_log.hpp"
 #include "sim/simulator.hpp"
-#include "ui/log/activity_log.hpp"
 
 namespace ostrel::testing {
 

@@ -5,7 +5,7 @@
 
 #include "engine/session_time.hpp"
 #include "engine_sim_fixture.hpp"
-#include "scout/screen/universe.hpp"
+#include "scout/universe.hpp"
 
 namespace ostrel {
 namespace {

@@ -14,8 +14,8 @@
 
 #include "committees/analysis.hpp"
 #include "engine/engine.hpp"
+#include "log/activity_log.hpp"
 #include "sim/simulator.hpp"
-#include "ui/log/activity_log.hpp"
 
 namespace ostrel::testing {
 

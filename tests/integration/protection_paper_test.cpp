@@ -10,7 +10,7 @@
 
 #include "broker/sim_broker.hpp"
 #include "engine/session_time.hpp"
-#include "ui/log/activity_log.hpp"
+#include "log/activity_log.hpp"
 
 namespace ostrel {
 namespace {

@@ -9,8 +9,8 @@
 #include "broker/tradier_client.hpp"
 #include "engine/protection.hpp"
 #include "engine/session_time.hpp"
+#include "log/activity_log.hpp"
 #include "sim/simulator.hpp"
-#include "ui/log/activity_log.hpp"
 
 namespace ostrel {
 namespace {

@@ -1,5 +1,5 @@
 // Cent rules, the buy-cap ratchet and the side price.
-#include "engine/state/price_rules.hpp"
+#include "state/price_rules.hpp"
 
 #include <gtest/gtest.h>
 

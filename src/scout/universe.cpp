@@ -1,5 +1,5 @@
 // The scout universe: toxic set, built-in names, normalising and the cache file.
-#include "scout/screen/universe.hpp"
+#include "scout/universe.hpp"
 
 #include <unistd.h>
 

@@ -5,7 +5,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "scout/screen/scout_candidate.hpp"
+#include "scout/scout_candidate.hpp"
 
 namespace ostrel {
 

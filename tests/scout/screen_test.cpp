@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "scout/screen/screen.hpp"
-#include "scout/screen/universe.hpp"
+#include "scout/screen.hpp"
+#include "scout/universe.hpp"
 
 namespace ostrel {
 namespace {

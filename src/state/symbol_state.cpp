@@ -1,5 +1,5 @@
 // Lot clearing and small helpers on the per-ticker record.
-#include "engine/state/symbol_state.hpp"
+#include "state/symbol_state.hpp"
 
 #include <utility>
 

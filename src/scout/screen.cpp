@@ -1,10 +1,10 @@
 // The Scout's liquidity filter, ranking and candidate score.
-#include "scout/screen/screen.hpp"
+#include "scout/screen.hpp"
 
 #include <algorithm>
 #include <cmath>
 
-#include "scout/screen/universe.hpp"
+#include "scout/universe.hpp"
 
 namespace ostrel {
 

@@ -3,10 +3,10 @@
 
 #include "engine/engine.hpp"
 #include "engine/session_time.hpp"
+#include "log/activity_log.hpp"
 #include "market/snapshot.hpp"
-#include "scout/screen/screen.hpp"
-#include "scout/screen/universe.hpp"
-#include "ui/log/activity_log.hpp"
+#include "scout/screen.hpp"
+#include "scout/universe.hpp"
 
 namespace ostrel {
 namespace {

@@ -3,8 +3,8 @@
 
 #include "engine/engine.hpp"
 #include "engine/session_time.hpp"
-#include "scout/screen/picks.hpp"
-#include "ui/log/activity_log.hpp"
+#include "log/activity_log.hpp"
+#include "scout/picks.hpp"
 
 namespace ostrel {
 

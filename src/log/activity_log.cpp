@@ -1,5 +1,5 @@
 // The process-wide activity log.
-#include "ui/log/activity_log.hpp"
+#include "log/activity_log.hpp"
 
 #include <algorithm>
 #include <iterator>

@@ -1,5 +1,5 @@
 // Merging scout picks into the Monitor list.
-#include "scout/screen/picks.hpp"
+#include "scout/picks.hpp"
 
 #include <algorithm>
 

@@ -1,5 +1,5 @@
 // The activity log: trimming, thread safety and the listener the headless runner prints through.
-#include "ui/log/activity_log.hpp"
+#include "log/activity_log.hpp"
 
 #include <gtest/gtest.h>
 

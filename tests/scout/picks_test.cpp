@@ -1,7 +1,7 @@
 // Merging scout picks into the Monitor list.
 #include <gtest/gtest.h>
 
-#include "scout/screen/picks.hpp"
+#include "scout/picks.hpp"
 
 namespace ostrel {
 namespace {

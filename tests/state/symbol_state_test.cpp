@@ -1,5 +1,5 @@
 // The fresh per-ticker record and clearing a lot.
-#include "engine/state/symbol_state.hpp"
+#include "state/symbol_state.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Side price and the cent rules.
-#include "engine/state/price_rules.hpp"
+#include "state/price_rules.hpp"
 
 #include <algorithm>
 #include <cmath>

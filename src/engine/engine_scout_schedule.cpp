@@ -4,7 +4,7 @@
 
 #include "engine/engine.hpp"
 #include "engine/session_time.hpp"
-#include "ui/log/activity_log.hpp"
+#include "log/activity_log.hpp"
 
 namespace ostrel {
 

@@ -9,7 +9,7 @@
 
 #include "config/settings.hpp"
 #include "market/bar.hpp"
-#include "scout/screen/scout_candidate.hpp"
+#include "scout/scout_candidate.hpp"
 
 namespace ostrel {
 
