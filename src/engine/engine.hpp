@@ -27,41 +27,13 @@
 #include "engine/engine_tick_rules.hpp"
 #include "engine/pdt_guard.hpp"
 #include "engine/trading_context.hpp"
-#include "scout/scout_candidate.hpp"
+#include "engine/view_records.hpp"
 #include "state/symbol_state.hpp"
 #include "store/symbol_state_store.hpp"
 
 namespace ostrel {
 
 struct TickerAnalysis;
-
-/// What a connect attempt gives: the probe text on success, else the error text.
-struct ConnectResult {
-    bool ok = false;
-    std::string message;
-};
-
-/// The account strip's ten numbers, in dollars.
-struct AccountSummary {
-    double equity = 0.0;
-    double cash = 0.0;
-    double buying_power = 0.0;
-    double holdings_at_mark = 0.0;
-    double holdings_at_cost = 0.0;
-    double open_pnl = 0.0;
-    double realized_pnl = 0.0;
-    double total_pnl = 0.0;
-    double risk_budget = 0.0;
-    double position_cap = 0.0;
-};
-
-/// One line of the holdings table.
-struct HoldingRow {
-    std::string ticker;
-    int quantity = 0;
-    double cost = 0.0;  ///< quantity x average price
-    double average_price = 0.0;
-};
 
 /// Trims surrounding whitespace and upper-cases a typed ticker (inner spaces stay).
 std::string normalise_ticker(const std::string& text);
