@@ -33,7 +33,9 @@ double with_sell_slippage(double price, const FillCosts& c) {
 std::string fill_model_text(const FillCosts& c) {
     char costs[160];
     std::snprintf(costs, sizeof costs, "Costs: commission $%.2f per order, slippage %g %s.",
-                  c.commission, c.slippage, c.in_bps ? "bps" : "cents per share");
+                  c.commission, c.slippage,
+                  c.in_bps ? "basis points per fill"
+                           : (c.slippage == 1.0 ? "cent per share" : "cents per share"));
     return std::string(
                "Fill model: a decision made on a bar's close acts on the next bar. A buy limit "
                "fills only when that bar trades at or below it (at the limit, or at the open "
