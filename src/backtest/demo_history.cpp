@@ -22,6 +22,16 @@ Bar to_bar(const sim::SimBar& b, std::int64_t close_ms) {
 
 }  // namespace
 
+std::vector<std::string> demo_symbols(int count) {
+    const sim::Universe universe(kDemoSeed, std::max(count, kDemoUniverse));
+    std::vector<std::string> out;
+    for (const sim::SymbolInfo& info : universe.symbols()) {
+        if (static_cast<int>(out.size()) >= count) break;
+        out.push_back(info.symbol);
+    }
+    return out;
+}
+
 std::expected<History, std::string> demo_history(const std::vector<std::string>& symbols, int days,
                                                  const std::string& end, bool intraday) {
     const auto start = sim::parse_date(kDemoHistoryStart);
@@ -38,7 +48,8 @@ std::expected<History, std::string> demo_history(const std::vector<std::string>&
                                " days before " + sim::format_date(last));
     }
     const sim::DayNumber first = sim::trading_day_at(*start, available - days);
-    const sim::Market market(kDemoSeed, kDemoUniverse, *start);
+    const sim::Market market(kDemoSeed, std::max(kDemoUniverse, static_cast<int>(symbols.size())),
+                             *start);
     const std::int64_t now = sim::from_eastern(last, 20 * 3600);
 
     const auto load = [&](const std::string& symbol) -> std::expected<SymbolHistory, std::string> {

@@ -53,6 +53,9 @@ std::expected<History, std::string> load_csv_history(const std::filesystem::path
 std::expected<History, std::string> demo_history(const std::vector<std::string>& symbols, int days,
                                                  const std::string& end, bool intraday = true);
 
+/// The first `count` symbols of the demo market (the well-known names first).
+std::vector<std::string> demo_symbols(int count);
+
 /// Starts the replay `days` trading days (days with a daily bar) before the last bar.
 std::int64_t replay_start(const History& history, int days);
 

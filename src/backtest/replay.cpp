@@ -18,6 +18,7 @@
 #include "engine/pdt_guard.hpp"
 #include "engine/session_time.hpp"
 #include "market/timeframes.hpp"
+#include "sim/calendar.hpp"
 
 namespace ostrel::backtest {
 
@@ -50,6 +51,11 @@ struct Lane {
     double atr = 0.0;
     std::string trigger_kind;
 };
+
+/// The New York calendar day of an instant.
+std::int64_t trading_day(std::int64_t ms) {
+    return sim::to_eastern(ms / 1000).date;
+}
 
 /// Moves [begin, end) to the bars closed by `now` within `lookback`.
 void advance_window(const BarSeries& bars, std::int64_t now, std::int64_t lookback,
@@ -107,7 +113,7 @@ class Replayer {
                 }
             }
             const auto after = std::next(it);
-            if (after == steps.end() || date_text(*after) != date_text(t)) {
+            if (after == steps.end() || trading_day(*after) != trading_day(t)) {
                 result_.curve.push_back({t, equity()});
             }
         }

@@ -2,6 +2,7 @@
 // before it closed.
 #include <gtest/gtest.h>
 
+#include "../engine/tz_scope.hpp"
 #include "backtest/replay.hpp"
 #include "backtest/report.hpp"
 #include "backtest/trades.hpp"
@@ -41,6 +42,8 @@ backtest::SymbolHistory jump_on_entry_day() {
 }
 
 TEST(ReplayHistory, DayTradeProtectionHoldsASameDayScaleOutUntilTheNextDay) {
+    // The rule compares the machine's local dates; pin them to the exchange's.
+    const testing_support::TzScope zone("America/New_York");
     const backtest::History history = one_symbol(jump_on_entry_day(), 2 * 26 + 12);
     backtest::ReplayOptions open_rules = eager_options();
     open_rules.settings.enable_pdt_protection = false;
