@@ -8,10 +8,12 @@
 #include <fstream>
 #include <optional>
 
+#include "backtest/broker_history.hpp"
 #include "backtest/chart_png.hpp"
 #include "backtest/history.hpp"
 #include "backtest/replay.hpp"
 #include "backtest/report.hpp"
+#include "broker/tradier_client.hpp"
 #include "config/data_locations.hpp"
 #include "config/settings_file.hpp"
 
@@ -20,10 +22,12 @@ namespace ostrel {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: ostrel backtest (--demo | --data DIR) [options]\n"
+    "usage: ostrel backtest (--demo | --data DIR | --broker) [options]\n"
     "Replays history through the trading rules on a paper book and prints the report.\n"
     "  --demo               bars of the built-in simulated market\n"
     "  --data DIR           SYMBOL.daily.csv (date column) and SYMBOL.15min.csv (time column)\n"
+    "  --broker             the broker's daily and 15-minute history with the saved token,\n"
+    "                       kept in the data folder's backtest-cache/ for later runs\n"
     "  --symbols A,B,C      symbols to trade (demo: AAPL,MSFT,NVDA; data: every file)\n"
     "  --days N             trading days to replay (default 250)\n"
     "  --end YYYY-MM-DD     last day of the demo market's history (default 2025-12-31)\n"
@@ -39,6 +43,7 @@ constexpr const char* kUsage =
 
 struct Options {
     bool demo = false;
+    bool broker = false;
     std::string data;
     std::vector<std::string> symbols;
     int days = 250;
@@ -85,6 +90,10 @@ std::expected<Options, std::string> parse(const std::vector<std::string>& args) 
         }
         if (a == "--demo") {
             o.demo = true;
+            continue;
+        }
+        if (a == "--broker") {
+            o.broker = true;
             continue;
         }
         if (a == "--daily-only") {
@@ -135,8 +144,13 @@ std::expected<Options, std::string> parse(const std::vector<std::string>& args) 
             return std::unexpected("unknown argument: " + a);
         }
     }
-    if (o.demo == !o.data.empty()) {
-        return std::unexpected(std::string("name one source of bars: --demo or --data DIR"));
+    if (static_cast<int>(o.demo) + static_cast<int>(!o.data.empty()) + static_cast<int>(o.broker) !=
+        1) {
+        return std::unexpected(
+            std::string("name one source of bars: --demo, --data DIR or --broker"));
+    }
+    if (o.broker && o.symbols.empty()) {
+        return std::unexpected(std::string("--broker needs --symbols"));
     }
     if (o.demo && o.symbols.empty()) o.symbols = {"AAPL", "MSFT", "NVDA"};
     return o;
@@ -192,8 +206,23 @@ int run_backtest_command(const std::vector<std::string>& args) {
     if (o.data_dir) set_data_directory_override(*o.data_dir);
     o.replay.settings = load_settings();
 
-    const auto history = o.demo ? backtest::demo_history(o.symbols, o.days, o.end, o.intraday)
-                                : backtest::load_csv_history(o.data, o.symbols, o.days);
+    std::expected<backtest::History, std::string> history;
+    if (o.demo) {
+        history = backtest::demo_history(o.symbols, o.days, o.end, o.intraday);
+    } else if (o.broker) {
+        if (o.replay.settings.tradier_token.empty()) {
+            history = std::unexpected(
+                std::string("--broker needs the broker token: save it in the window or set "
+                            "TRADIER_ACCESS_TOKEN"));
+        } else {
+            TradierClient client;  // OSTREL_REST_URL, when set, names another REST base
+            client.configure(o.replay.settings.tradier_token, o.replay.settings.production);
+            history = backtest::broker_history(client, o.symbols, o.days,
+                                               data_directory() + "backtest-cache/");
+        }
+    } else {
+        history = backtest::load_csv_history(o.data, o.symbols, o.days);
+    }
     if (!history) {
         std::fprintf(stderr, "ostrel backtest: %s\n", history.error().c_str());
         return 2;

@@ -6,6 +6,7 @@
 #include "backtest/replay.hpp"
 
 #include <algorithm>
+#include <limits>
 #include <optional>
 #include <set>
 
@@ -39,8 +40,11 @@ struct PendingBuy {
 /// One symbol on its way through the history.
 struct Lane {
     const SymbolHistory* history = nullptr;
-    const BarSeries* clock = nullptr;  ///< the finest series: 15-minute bars, else daily
-    std::size_t next = 0;              ///< the clock bar that closes next
+    /// The bars that set the lane's pace: daily bars until the 15-minute bars begin, then
+    /// those (the broker keeps only weeks of them).
+    BarSeries clock;
+    std::int64_t intraday_from = 0;  ///< clock bars closing from here on are 15-minute bars
+    std::size_t next = 0;            ///< the clock bar that closes next
     std::size_t intraday_begin = 0, intraday_end = 0;
     std::size_t daily_begin = 0, daily_end = 0;
     SymbolState state;
@@ -49,8 +53,25 @@ struct Lane {
     IndicatorSnapshot daily_snapshot;
     IndicatorSnapshot trigger_snapshot;
     double atr = 0.0;
-    std::string trigger_kind;
+    std::string trigger_kinds;  ///< every series that drove a decision, in order
+    std::string last_kind;
 };
+
+/// The lane's clock: daily bars before the first 15-minute bar's day, then 15-minute bars.
+void build_clock(Lane& lane) {
+    const SymbolHistory& h = *lane.history;
+    if (h.intraday.empty()) {
+        lane.clock = h.daily;
+        lane.intraday_from = std::numeric_limits<std::int64_t>::max();
+        return;
+    }
+    lane.intraday_from = h.intraday.front().time;
+    const std::int64_t first_day = sim::to_eastern(lane.intraday_from / 1000).date;
+    for (const Bar& b : h.daily) {
+        if (sim::to_eastern(b.time / 1000).date < first_day) lane.clock.push_back(b);
+    }
+    lane.clock.insert(lane.clock.end(), h.intraday.begin(), h.intraday.end());
+}
 
 /// The New York calendar day of an instant.
 std::int64_t trading_day(std::int64_t ms) {
@@ -79,13 +100,12 @@ class Replayer {
         for (const SymbolHistory& h : history.symbols) {
             Lane lane;
             lane.history = &h;
-            lane.clock = h.intraday.empty() ? &h.daily : &h.intraday;
-            while (lane.next < lane.clock->size() &&
-                   (*lane.clock)[lane.next].time < history.first_ms) {
+            build_clock(lane);
+            while (lane.next < lane.clock.size() && lane.clock[lane.next].time < history.first_ms) {
                 ++lane.next;
             }
             lane.state.symbol = h.symbol;
-            total_ += lane.clock->size() - lane.next;
+            total_ += lane.clock.size() - lane.next;
             lanes_.push_back(std::move(lane));
         }
     }
@@ -93,8 +113,8 @@ class Replayer {
     ReplayResult run() {
         std::set<std::int64_t> steps;
         for (const Lane& lane : lanes_) {
-            for (std::size_t i = lane.next; i < lane.clock->size(); ++i) {
-                steps.insert((*lane.clock)[i].time);
+            for (std::size_t i = lane.next; i < lane.clock.size(); ++i) {
+                steps.insert(lane.clock[i].time);
             }
         }
         for (auto it = steps.begin(); it != steps.end(); ++it) {
@@ -102,13 +122,13 @@ class Replayer {
             // Every order decided on the previous closes meets this bar first, so the cash of
             // a fill in one symbol is there for a decision in another.
             for (Lane& lane : lanes_) {
-                if (lane.next < lane.clock->size() && (*lane.clock)[lane.next].time == t) {
-                    fill_on_bar(lane, (*lane.clock)[lane.next]);
+                if (lane.next < lane.clock.size() && lane.clock[lane.next].time == t) {
+                    fill_on_bar(lane, lane.clock[lane.next]);
                 }
             }
             for (Lane& lane : lanes_) {
-                if (lane.next < lane.clock->size() && (*lane.clock)[lane.next].time == t) {
-                    evaluate(lane, (*lane.clock)[lane.next]);
+                if (lane.next < lane.clock.size() && lane.clock[lane.next].time == t) {
+                    evaluate(lane, lane.clock[lane.next]);
                     ++lane.next;
                 }
             }
@@ -119,7 +139,7 @@ class Replayer {
         }
         if (options_.progress) options_.progress(done_, total_);
         for (const Lane& lane : lanes_) {
-            result_.trigger_series[lane.history->symbol] = lane.trigger_kind;
+            result_.trigger_series[lane.history->symbol] = lane.trigger_kinds;
             if (lane.state.qty > 0) result_.open_positions[lane.history->symbol] = lane.state.qty;
         }
         result_.commissions = commissions_;
@@ -134,8 +154,7 @@ class Replayer {
 
     void fill_on_bar(Lane& lane, const Bar& bar) {
         SymbolState& s = lane.state;
-        const bool intraday = lane.clock == &lane.history->intraday;
-        now_ = bar.time - (intraday ? kIntradayBarMs : kSessionMs);
+        now_ = bar.time - (bar.time >= lane.intraday_from ? kIntradayBarMs : kSessionMs);
         bool entered = false;
         if (lane.buy) {
             PendingBuy pending = std::move(*lane.buy);
@@ -228,13 +247,20 @@ class Replayer {
         TickerAnalysis a =
             analyze_ticker(selection, mark_price(quote), market_, h.symbol, options_.settings);
         ++done_;
+        ++result_.evaluations;
         if (options_.progress && done_ % 512 == 0) options_.progress(done_, total_);
         if (!a.scored) {
             s.last_price = a.price;
             return;
         }
         if (const std::size_t cut = a.trigger_note.find(" ("); cut != std::string::npos) {
-            lane.trigger_kind = a.trigger_note.substr(0, cut);
+            std::string kind = a.trigger_note.substr(0, cut);
+            if (kind != lane.last_kind) {
+                if (lane.trigger_kinds.find(kind) == std::string::npos) {
+                    lane.trigger_kinds += (lane.trigger_kinds.empty() ? "" : ", then ") + kind;
+                }
+                lane.last_kind = std::move(kind);
+            }
         }
         const double mark = a.price;
         lane.atr = refresh_evaluated_state(s, a, quote, true);
@@ -282,12 +308,6 @@ class Replayer {
 ReplayResult replay(const History& history, const ReplayOptions& options) {
     Replayer replayer(history, options);
     ReplayResult result = replayer.run();
-    result.evaluations = 0;
-    for (const SymbolHistory& h : history.symbols) {
-        const BarSeries& clock = h.intraday.empty() ? h.daily : h.intraday;
-        result.evaluations += static_cast<std::size_t>(std::count_if(
-            clock.begin(), clock.end(), [&](const Bar& b) { return b.time >= history.first_ms; }));
-    }
     return result;
 }
 
