@@ -14,7 +14,8 @@ max_lines=400
 
 # What each library depends on directly. The UI reads the engine through its view records and
 # acts through its operations, so the broker and the store stay out of its reach even though the
-# engine depends on them; the simulator stands alone (JSON and Beast only).
+# engine depends on them; the simulator stands alone (JSON and Beast only). The backtest replays
+# history through the engine's own rules, with the simulator's calendar and price model.
 declare -A direct=(
     [log]=""
     [platform]=""
@@ -26,7 +27,7 @@ declare -A direct=(
     [broker]="market platform log"
     [scout]="market config"
     [engine]="state store broker committees scout config log"
-    [backtest]="engine committees market state broker"
+    [backtest]="engine sim"
     [ui]="engine config log"
     [app]="ui engine backtest sim broker store scout state committees config market platform log"
     [sim]=""
