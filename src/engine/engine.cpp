@@ -90,9 +90,11 @@ TradingContext Engine::trading_context() {
 
 void Engine::store_account(const AccountSnapshot& snapshot) {
     std::lock_guard lock(mutex_);
-    equity_ = snapshot.equity;
-    buying_power_ = snapshot.buying_power;
-    cash_ = snapshot.cash;
+    store_account_locked(snapshot);
+}
+
+void Engine::store_account_locked(const AccountSnapshot& snapshot) {
+    account_ = snapshot;
 }
 
 void Engine::save_state(const SymbolState& state) {

@@ -23,6 +23,7 @@
 #include "broker/tradier_client.hpp"
 #include "committees/decision.hpp"
 #include "config/settings.hpp"
+#include "engine/engine_scout.hpp"
 #include "engine/engine_tick_rules.hpp"
 #include "engine/pdt_guard.hpp"
 #include "engine/trading_context.hpp"
@@ -39,8 +40,6 @@ std::string normalise_ticker(const std::string& text);
 
 class Engine {
   public:
-    static constexpr const char* kIdleScoutStatus = "Idle — run Scout to rank liquid uptrends";
-
     /// Loads the settings from the data folder, opens the state store and loads the Monitor
     /// list's states and the fill journals. Talks to no broker.
     Engine();
@@ -68,7 +67,7 @@ class Engine {
 
     bool running() const { return running_; }
     bool connected() const { return connected_; }
-    bool scout_running() const { return scout_running_; }
+    bool scout_running() const { return scout_.running; }
     /// Ticks finished since construction.
     std::uint64_t ticks_completed() const { return ticks_completed_; }
 
@@ -182,6 +181,8 @@ class Engine {
     /// What the trading rules need for one call, built from the members.
     TradingContext trading_context();
     void store_account(const AccountSnapshot& snapshot);
+    /// The one writer of the account numbers; the caller holds the engine lock.
+    void store_account_locked(const AccountSnapshot& snapshot);
     void save_state(const SymbolState& state);
     /// Saves the copy and writes it back into the map if the ticker is still listed.
     void write_back(const SymbolState& state);
@@ -210,25 +211,16 @@ class Engine {
     SymbolStateStore store_;
     mutable std::mutex mutex_;  ///< the engine lock; never held across network or disk I/O
     std::unordered_map<std::string, SymbolState> states_;  ///< engine lock
-    double equity_ = 0.0;                                  ///< engine lock
-    double buying_power_ = 0.0;                            ///< engine lock
-    double cash_ = 0.0;                                    ///< engine lock
+    AccountSnapshot account_;               ///< the last account numbers read; engine lock
     MarketContext market_context_;          ///< engine lock; never changes after construction
     std::string market_state_ = "unknown";  ///< the broker clock's state word; engine lock
     MarketClock market_clock_;              ///< engine lock
     std::atomic<bool> running_{false};
     std::atomic<bool> connected_{false};
     std::thread worker_;
-    std::thread scout_thread_;
-    std::atomic<bool> scout_running_{false};
-    std::atomic<bool> scout_cancel_{false};
-    std::string scout_status_ = kIdleScoutStatus;  ///< engine lock
-    std::vector<ScoutCandidate> scout_results_;    ///< engine lock
-    std::mutex scout_start_mutex_;         ///< makes "is one running? join, start" a single step
+    EngineScout scout_;
     std::int64_t last_clock_poll_ns_ = 0;  ///< worker only
     std::int64_t last_reconcile_ns_ = 0;   ///< worker only
-    std::int64_t auto_scout_last_run_ns_ = 0;  ///< steady clock, 0 = none; engine lock
-    std::string auto_scout_preopen_key_;  ///< market date of the last pre-open run; engine lock
     std::atomic<bool> wake_{false};
     std::string watchlist_message_;  ///< engine lock
     std::string session_token_;      ///< engine lock; overrides the saved token when set

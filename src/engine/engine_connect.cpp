@@ -35,14 +35,10 @@ ConnectResult Engine::connect() {
         std::lock_guard lock(mutex_);
         if (!live_trading_ || !balances) {
             if (const auto snap = paper_.account_snapshot()) {
-                equity_ = snap->equity;
-                buying_power_ = snap->buying_power;
-                cash_ = snap->cash;
+                store_account_locked(*snap);
             }
         } else {
-            equity_ = balances->equity;
-            buying_power_ = balances->buying_power;
-            cash_ = balances->cash;
+            store_account_locked(*balances);
         }
     }
     if (!balances) log_info("TRADIER", "Quotes work; broker account pending: " + balances.error());

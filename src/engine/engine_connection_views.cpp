@@ -17,9 +17,9 @@ ConnectionView Engine::connection_view() {
     std::lock_guard lock(mutex_);
     view.pdt_max_day_trades = settings_.pdt_max_day_trades;
     view.market_state = market_state_;
-    view.equity = equity_;
-    view.buying_power = buying_power_;
-    view.cash = cash_;
+    view.equity = account_.equity;
+    view.buying_power = account_.buying_power;
+    view.cash = account_.cash;
     return view;
 }
 

@@ -123,8 +123,7 @@ void Engine::plan_entry(const TradingContext& ctx, SymbolState& s, const TickerA
                         const Quote& quote, double mark, double atr, int phase) {
     const auto account = [this] {
         std::lock_guard lock(mutex_);
-        return std::pair<AccountSnapshot, std::string>{{equity_, buying_power_, cash_},
-                                                       market_context_.regime};
+        return std::pair<AccountSnapshot, std::string>{account_, market_context_.regime};
     };
     if (const auto order = plan_entry_order(ctx, s, quote, mark, atr, phase, account)) {
         submit_order(ctx, s, *order, atr);

@@ -28,9 +28,7 @@ void Engine::reconcile_paper() {
         if (s.qty <= 0 && !s.entry_lock) clear_flat_lot(s, had_lot);
     }
     if (const auto snap = paper_.account_snapshot()) {
-        equity_ = snap->equity;
-        buying_power_ = snap->buying_power;
-        cash_ = snap->cash;
+        store_account_locked(*snap);
     }
 }
 
@@ -108,9 +106,7 @@ void Engine::reconcile_live() {
     {
         std::lock_guard lock(mutex_);
         if (balances) {
-            equity_ = balances->equity;
-            buying_power_ = balances->buying_power;
-            cash_ = balances->cash;
+            store_account_locked(*balances);
         }
         for (const auto& [ticker, p] : view.positions) {
             if (p.quantity > 0 && !states_.contains(ticker)) {

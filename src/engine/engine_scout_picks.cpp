@@ -15,7 +15,7 @@ void Engine::apply_picks(bool auto_prune) {
     int limit = 1;
     {
         std::lock_guard lock(mutex_);
-        results = scout_results_;
+        results = scout_.results;
         watchlist = settings_.watchlist;
         limit = settings_.scout_watch_limit;
         // The merge keeps listed tickers in list order, so map order is enough here.
@@ -39,7 +39,7 @@ void Engine::apply_picks(bool auto_prune) {
             }
         }
         const std::string message = picks_message(merge, auto_prune, !results.empty());
-        scout_status_ = message;
+        scout_.status = message;
         watchlist_message_ = message;
     }
     log_info("SCOUT", "Watchlist updated +" + std::to_string(merge.added) + " / -" +
@@ -53,7 +53,7 @@ void Engine::set_auto_scout(bool on) {
         std::lock_guard lock(mutex_);
         set_switch_locked(&Settings::enable_auto_scout, auto_scout_, on);
         interval = std::max(15, settings_.auto_scout_interval_min);
-        if (on) auto_scout_last_run_ns_ = 0;
+        if (on) scout_.last_run_ns = 0;
     }
     if (!on) {
         log_info("SCOUT", "Auto-scout OFF");
@@ -64,7 +64,7 @@ void Engine::set_auto_scout(bool on) {
              "Auto-scout ON — 5 min before the open to refresh overnight leads, then about every " +
                  std::to_string(interval) +
                  " min while the market is open; dead leads drop, open lots stay");
-    if (!connected_ || scout_running_) {
+    if (!connected_ || scout_.running) {
         save_settings();
         return;
     }
@@ -74,8 +74,8 @@ void Engine::set_auto_scout(bool on) {
     if (s >= 1 && s <= 300) {
         {
             std::lock_guard lock(mutex_);
-            auto_scout_preopen_key_ = clock.date;
-            auto_scout_last_run_ns_ = steady_now_ns();
+            scout_.preopen_key = clock.date;
+            scout_.last_run_ns = steady_now_ns();
         }
         start_scout();
     } else if (state == "open") {
@@ -83,7 +83,7 @@ void Engine::set_auto_scout(bool on) {
         start_scout();
     } else {
         std::lock_guard lock(mutex_);
-        scout_status_ =
+        scout_.status =
             "Auto-scout on. Next run 5 minutes before the open, then while the market is open.";
     }
     save_settings();

@@ -24,32 +24,32 @@ struct RunningFlag {
 }  // namespace
 
 void Engine::start_scout() {
-    std::lock_guard start(scout_start_mutex_);
+    std::lock_guard start(scout_.start_mutex);
     if (!connected_) {
         std::lock_guard lock(mutex_);
-        scout_status_ = "Connect Tradier first";
+        scout_.status = "Connect Tradier first";
         return;
     }
-    if (scout_running_) return;
-    scout_cancel_ = false;
-    if (scout_thread_.joinable()) scout_thread_.join();
+    if (scout_.running) return;
+    scout_.cancel = false;
+    if (scout_.thread.joinable()) scout_.thread.join();
     {
         std::lock_guard lock(mutex_);
-        scout_status_ = "Starting swing scout...";
-        scout_results_.clear();
+        scout_.status = "Starting swing scout...";
+        scout_.results.clear();
     }
-    scout_running_ = true;
-    scout_thread_ = std::thread([this] { scout_run(); });
+    scout_.running = true;
+    scout_.thread = std::thread([this] { scout_run(); });
 }
 
 void Engine::scout_log(const std::string& text) {
     log_info("SCOUT", text);
     std::lock_guard lock(mutex_);
-    scout_status_ = text;
+    scout_.status = text;
 }
 
 void Engine::scout_run() {
-    const RunningFlag running{scout_running_};
+    const RunningFlag running{scout_.running};
     try {
         const Settings settings = this->settings();
 
@@ -79,7 +79,7 @@ void Engine::scout_run() {
         // Quotes in batches of 100; keep the liquid names in the price band.
         std::vector<LiquidName> liquid;
         for (std::size_t at = 0; at < universe.size(); at += kQuoteBatch) {
-            if (scout_cancel_) {
+            if (scout_.cancel) {
                 scout_log("Scout cancelled");
                 return;
             }
@@ -107,7 +107,7 @@ void Engine::scout_run() {
         std::vector<ScoutCandidate> candidates;
         bool cancelled = false;
         for (const LiquidName& name : kept) {
-            if (scout_cancel_) {
+            if (scout_.cancel) {
                 cancelled = true;
                 break;
             }
@@ -136,7 +136,7 @@ void Engine::scout_run() {
                                            [](const ScoutCandidate& c) { return c.pass; });
         {
             std::lock_guard lock(mutex_);
-            scout_results_ = std::move(candidates);
+            scout_.results = std::move(candidates);
         }
         scout_log("Scout done: " + std::to_string(passing) + " swing candidates from " + size +
                   " names");

@@ -19,15 +19,15 @@ std::pair<MarketClock, std::string> Engine::schedule_clock() const {
 }
 
 void Engine::check_auto_scout() {
-    if (!auto_scout_ || !connected_ || scout_running_) return;
+    if (!auto_scout_ || !connected_ || scout_.running) return;
     const auto [clock, state] = schedule_clock();
     std::int64_t last_run = 0;
     std::string preopen_key;
     int interval_min = 30;
     {
         std::lock_guard lock(mutex_);
-        last_run = auto_scout_last_run_ns_;
-        preopen_key = auto_scout_preopen_key_;
+        last_run = scout_.last_run_ns;
+        preopen_key = scout_.preopen_key;
         interval_min = std::max(15, settings_.auto_scout_interval_min);
     }
     const std::int32_t s = seconds_to_open(clock);
@@ -38,8 +38,8 @@ void Engine::check_auto_scout() {
         if (key == preopen_key) return;  // one pre-open run per market date
         {
             std::lock_guard lock(mutex_);
-            auto_scout_preopen_key_ = key;
-            auto_scout_last_run_ns_ = now;
+            scout_.preopen_key = key;
+            scout_.last_run_ns = now;
         }
         log_info(
             "SCOUT",
@@ -52,7 +52,7 @@ void Engine::check_auto_scout() {
     if (last_run == 0 || now - last_run >= interval_ns) {
         {
             std::lock_guard lock(mutex_);
-            auto_scout_last_run_ns_ = now;
+            scout_.last_run_ns = now;
         }
         start_scout();
     }

@@ -118,9 +118,7 @@ void Engine::mark_paper_book() {
     }
     if (live_trading_) return;
     if (const auto snap = paper_.account_snapshot()) {
-        equity_ = snap->equity;
-        buying_power_ = snap->buying_power;
-        cash_ = snap->cash;
+        store_account_locked(*snap);
     }
 }
 

@@ -9,9 +9,9 @@ namespace ostrel {
 AccountSummary Engine::account_summary() const {
     AccountSummary sum;
     std::lock_guard lock(mutex_);
-    sum.equity = equity_;
-    sum.cash = cash_;
-    sum.buying_power = buying_power_ > 0.0 ? buying_power_ : cash_;
+    sum.equity = account_.equity;
+    sum.cash = account_.cash;
+    sum.buying_power = account_.buying_power > 0.0 ? account_.buying_power : account_.cash;
     for (const auto& [ticker, state] : states_) {
         double mark = mark_price(client_.cached_quote(ticker));
         if (!(mark > 0.0)) mark = state.last_price;
@@ -84,12 +84,12 @@ std::string Engine::market_state() const {
 
 std::vector<ScoutCandidate> Engine::scout_rows() const {
     std::lock_guard lock(mutex_);
-    return scout_results_;
+    return scout_.results;
 }
 
 std::string Engine::scout_status() const {
     std::lock_guard lock(mutex_);
-    return scout_status_;
+    return scout_.status;
 }
 
 }  // namespace ostrel

@@ -23,10 +23,10 @@ void Engine::start_worker(std::uint64_t max_ticks) {
 void Engine::stop() {
     running_ = false;
     wake_ = true;
-    scout_cancel_ = true;
+    scout_.cancel = true;
     if (worker_.joinable()) worker_.join();
-    if (scout_thread_.joinable()) scout_thread_.join();
-    scout_running_ = false;
+    if (scout_.thread.joinable()) scout_.thread.join();
+    scout_.running = false;
 }
 
 void Engine::disconnect() {
