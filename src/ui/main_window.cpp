@@ -3,8 +3,12 @@
 
 #include "engine/engine.hpp"
 #include "ui/account_strip.hpp"
+#include "ui/chart_tab.hpp"
 #include "ui/imgui_compat.hpp"
 #include "ui/log_tab.hpp"
+#include "ui/monitor_tab.hpp"
+#include "ui/paper_tab.hpp"
+#include "ui/scout_tab.hpp"
 
 namespace ostrel::ui {
 namespace {
@@ -17,15 +21,6 @@ constexpr ImGuiWindowFlags kMainWindowFlags =
 // The tabs whose content has not been built yet show one plain line.
 void draw_connection_tab(Engine&, UiState&) {
     ImGui::TextUnformatted("Connecting to the broker is not available yet.");
-}
-void draw_scout_tab(Engine&, UiState&) {
-    ImGui::TextUnformatted("The Scout is not available yet.");
-}
-void draw_monitor_tab(Engine&, UiState&) {
-    ImGui::TextUnformatted("The Monitor list is not available yet.");
-}
-void draw_paper_tab(Engine&) {
-    ImGui::TextUnformatted("The paper book is not available yet.");
 }
 
 }  // namespace
@@ -63,6 +58,10 @@ void draw_main_window(Engine& engine, UiState& state) {
         }
         if (ImGui::BeginTabItem("Log")) {
             draw_log_tab();
+            ImGui::EndTabItem();
+        }
+        if (ImGui::BeginTabItem("Chart")) {
+            draw_chart_tab(engine, state);
             ImGui::EndTabItem();
         }
         ImGui::EndTabBar();

@@ -4,6 +4,9 @@
 #include <array>
 #include <string>
 
+#include "ui/chart_tab_state.hpp"
+#include "ui/watchlist_state.hpp"
+
 namespace ostrel {
 class Engine;
 }
@@ -14,8 +17,8 @@ struct UiState {
     std::string connection_status = "Disconnected";
     std::array<char, 512> token{};  ///< access-token edit buffer, NUL-terminated
     bool select_monitor = false;    ///< bring the Monitor tab to the front next frame
-    std::array<char, 32> ticker{"AAPL"};
-    int selected_watch_row = -1;    ///< -1: none
+    WatchlistState watchlist;       ///< the Monitor tab's ticker field and selected row
+    ChartTabState chart;            ///< the Chart tab's ticker and series choice
     bool pending_pdt_value = true;  ///< day-trade protection choice awaiting confirmation
     bool pdt_change_pending = false;
 };

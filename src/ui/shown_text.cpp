@@ -1,0 +1,130 @@
+// Drawing the views' words, and keeping them for a test that listens.
+#include "ui/shown_text.hpp"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace ostrel::ui {
+namespace {
+
+ShownTextRecorder* g_recorder = nullptr;
+
+void note(const char* text, const ImVec4& colour) {
+    if (g_recorder != nullptr) g_recorder->record(text, colour);
+}
+
+ImVec4 style_colour(ImGuiCol which) {
+    return ImGui::GetStyle().Colors[which];
+}
+
+// Long enough for every line the views format (wrapped help texts are passed unformatted).
+constexpr std::size_t kLineBytes = 1024;
+
+}  // namespace
+
+ShownTextRecorder::ShownTextRecorder() : outer_(g_recorder) {
+    g_recorder = this;
+}
+
+ShownTextRecorder::~ShownTextRecorder() {
+    g_recorder = outer_;
+}
+
+int ShownTextRecorder::count(std::string_view text) const {
+    int n = 0;
+    for (const ShownText& t : texts_)
+        n += t.text == text ? 1 : 0;
+    return n;
+}
+
+std::optional<ImVec4> ShownTextRecorder::colour_of(std::string_view text) const {
+    for (const ShownText& t : texts_) {
+        if (t.text == text) return t.colour;
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string> ShownTextRecorder::after(std::string_view text) const {
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < texts_.size(); ++i) {
+        if (texts_[i].text == text) {
+            from = i + 1;
+            break;
+        }
+    }
+    std::vector<std::string> out;
+    for (std::size_t i = from; i < texts_.size(); ++i)
+        out.push_back(texts_[i].text);
+    return out;
+}
+
+void ShownTextRecorder::record(const char* text, const ImVec4& colour) {
+    texts_.push_back({text, colour});
+}
+
+void show_text(const char* text) {
+    note(text, style_colour(ImGuiCol_Text));
+    ImGui::TextUnformatted(text);
+}
+
+void show_coloured(const ImVec4& colour, const char* text) {
+    note(text, colour);
+    ImGui::PushStyleColor(ImGuiCol_Text, colour);
+    ImGui::TextUnformatted(text);
+    ImGui::PopStyleColor();
+}
+
+void show_label(const char* text) {
+    show_coloured(style_colour(ImGuiCol_TextDisabled), text);
+}
+
+void show_wrapped(const char* text) {
+    note(text, style_colour(ImGuiCol_Text));
+    ImGui::PushTextWrapPos(0.0f);
+    ImGui::TextUnformatted(text);
+    ImGui::PopTextWrapPos();
+}
+
+void show_label_wrapped(const char* text) {
+    note(text, style_colour(ImGuiCol_TextDisabled));
+    ImGui::PushStyleColor(ImGuiCol_Text, style_colour(ImGuiCol_TextDisabled));
+    ImGui::PushTextWrapPos(0.0f);
+    ImGui::TextUnformatted(text);
+    ImGui::PopTextWrapPos();
+    ImGui::PopStyleColor();
+}
+
+void show_on_draw_list(ImDrawList* draw, const ImVec2& pos, const ImVec4& colour,
+                       const char* text) {
+    note(text, colour);
+    draw->AddText(pos, ImGui::ColorConvertFloat4ToU32(colour), text);
+}
+
+void show_textf(const char* format, ...) {
+    char line[kLineBytes];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    show_text(line);
+}
+
+void show_colouredf(const ImVec4& colour, const char* format, ...) {
+    char line[kLineBytes];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    show_coloured(colour, line);
+}
+
+void show_wrappedf(const char* format, ...) {
+    char line[kLineBytes];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    show_wrapped(line);
+}
+
+}  // namespace ostrel::ui

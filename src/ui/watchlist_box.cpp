@@ -1,0 +1,98 @@
+// The watchlist box's drawing.
+#include "ui/watchlist_box.hpp"
+
+#include <string>
+
+#include "engine/engine.hpp"
+#include "ui/imgui_compat.hpp"
+#include "ui/shown_text.hpp"
+
+namespace ostrel::ui {
+namespace {
+
+constexpr ImGuiTableFlags kTableFlags = ImGuiTableFlags_Borders | ImGuiTableFlags_RowBg |
+                                        ImGuiTableFlags_SizingStretchProp | ImGuiTableFlags_ScrollY;
+
+void draw_rows(Engine& engine, const std::vector<SymbolState>& rows, WatchlistState& state) {
+    if (!ImGui::BeginTable("watch_edit", 4, kTableFlags, ImVec2(0.0f, 150.0f))) return;
+    ImGui::TableSetupColumn("Ticker", ImGuiTableColumnFlags_WidthStretch);
+    ImGui::TableSetupColumn("Last", ImGuiTableColumnFlags_WidthFixed, 62.0f);
+    ImGui::TableSetupColumn("Status", ImGuiTableColumnFlags_WidthStretch);
+    ImGui::TableSetupColumn("", ImGuiTableColumnFlags_WidthFixed, 64.0f);
+    ImGui::TableHeadersRow();
+    for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
+        const SymbolState& row = rows[static_cast<std::size_t>(i)];
+        ImGui::TableNextRow();
+        ImGui::TableNextColumn();
+        if (ImGui::Selectable(row.symbol.c_str(), state.selected_row == i)) state.selected_row = i;
+        ImGui::TableNextColumn();
+        if (row.last_price > 0.0) {
+            show_textf("%.2f", row.last_price);
+        } else {
+            show_label("-");
+        }
+        ImGui::TableNextColumn();
+        const std::string status = watch_status(row);
+        if (status.empty()) {
+            show_label("queued");
+        } else {
+            show_text(status.c_str());
+        }
+        ImGui::TableNextColumn();
+        const std::string remove_id = "X##rm" + row.symbol;
+        if (ImGui::SmallButton(remove_id.c_str())) {
+            engine.remove_ticker(row.symbol);
+            state.selected_row = -1;
+        }
+    }
+    ImGui::EndTable();
+}
+
+}  // namespace
+
+std::string watch_status(const SymbolState& row) {
+    // A fresh state already carries the initial PASS / CLOSED decision; only an evaluation
+    // writes a thesis, so until then the ticker is still waiting for its first one.
+    if (row.decision.action.empty() || row.decision.thesis.empty()) return {};
+    return row.decision.action + " " + row.decision.window;
+}
+
+void draw_watchlist_box(Engine& engine, const std::vector<SymbolState>& rows,
+                        WatchlistState& state) {
+    compat::begin_child_bordered(
+        "watch_box", ImVec2(ImGui::GetContentRegionAvail().x * 0.4f, kWatchlistBoxHeight));
+    show_text("WATCHLIST");
+    ImGui::SameLine();
+    show_label("(add / remove here)");
+    ImGui::Separator();
+
+    if (state.selected_row >= static_cast<int>(rows.size())) state.selected_row = -1;
+    draw_rows(engine, rows, state);
+
+    ImGui::SetNextItemWidth(90.0f);
+    const bool entered = ImGui::InputText("##ticker", state.ticker.data(), state.ticker.size(),
+                                          ImGuiInputTextFlags_EnterReturnsTrue);
+    ImGui::SameLine();
+    const bool add = ImGui::Button("Add");
+    if (add || entered) {
+        if (engine.add_ticker(state.ticker.data())) state.ticker[0] = '\0';
+    }
+    ImGui::SameLine();
+    if (ImGui::Button("Remove selected")) {
+        if (state.selected_row >= 0 && state.selected_row < static_cast<int>(rows.size())) {
+            engine.remove_ticker(rows[static_cast<std::size_t>(state.selected_row)].symbol);
+            state.selected_row = -1;
+        }
+    }
+
+    const std::string message = engine.watchlist_message();
+    if (!message.empty()) {
+        show_wrapped(message.c_str());
+    } else {
+        show_label(
+            "Type a ticker and Add, or click X on a row to remove. Changes save automatically.");
+    }
+    ImGui::EndChild();
+}
+
+}  // namespace ostrel::ui
