@@ -7,7 +7,7 @@
 #include <ctime>
 
 #include "ui/palette.hpp"
-#include "ui/shown_text.hpp"
+#include "ui/view_output.hpp"
 
 namespace ostrel::ui {
 namespace {

@@ -7,7 +7,7 @@
 #include "ui/chart_drawing.hpp"
 #include "ui/imgui_compat.hpp"
 #include "ui/palette.hpp"
-#include "ui/shown_text.hpp"
+#include "ui/view_output.hpp"
 
 namespace ostrel::ui {
 namespace {
@@ -17,7 +17,7 @@ constexpr float kTickerListWidth = 110.0f;
 PlotArea reserve(const char* id, float height) {
     const ImVec2 pos = ImGui::GetCursorScreenPos();
     const float width = std::max(ImGui::GetContentRegionAvail().x, 1.0f);
-    ImGui::InvisibleButton(id, ImVec2(width, std::max(height, 1.0f)));
+    show_canvas(id, ImVec2(width, std::max(height, 1.0f)));
     return {pos, ImVec2(pos.x + width, pos.y + std::max(height, 1.0f))};
 }
 
@@ -25,7 +25,7 @@ void draw_ticker_list(const std::vector<SymbolState>& rows, UiState& state,
                       const std::string& ticker) {
     compat::begin_child_bordered("chart_tickers", ImVec2(kTickerListWidth, 0.0f));
     for (const SymbolState& row : rows) {
-        if (ImGui::Selectable(row.symbol.c_str(), row.symbol == ticker))
+        if (show_selectable(row.symbol.c_str(), row.symbol == ticker))
             state.chart.ticker = row.symbol;
     }
     ImGui::EndChild();
@@ -157,9 +157,9 @@ void draw_chart_tab(Engine& engine, UiState& state) {
     const std::string trigger_name =
         (view.trigger_note.empty() ? std::string("Trigger series") : view.trigger_note) +
         "###trigger";
-    if (ImGui::RadioButton(trigger_name.c_str(), !state.chart.daily)) state.chart.daily = false;
+    if (show_radio(trigger_name.c_str(), !state.chart.daily)) state.chart.daily = false;
     ImGui::SameLine();
-    if (ImGui::RadioButton("Daily", state.chart.daily)) state.chart.daily = true;
+    if (show_radio("Daily", state.chart.daily)) state.chart.daily = true;
 
     const float avail = ImGui::GetContentRegionAvail().y;
     draw_price_and_volume(view, state.chart.daily, avail * 0.68f);

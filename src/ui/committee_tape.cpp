@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "ui/palette.hpp"
-#include "ui/shown_text.hpp"
+#include "ui/view_output.hpp"
 
 namespace ostrel::ui {
 namespace {

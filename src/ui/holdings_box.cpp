@@ -5,7 +5,7 @@
 
 #include "ui/imgui_compat.hpp"
 #include "ui/palette.hpp"
-#include "ui/shown_text.hpp"
+#include "ui/view_output.hpp"
 
 namespace ostrel::ui {
 namespace {

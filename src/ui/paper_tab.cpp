@@ -6,7 +6,7 @@
 
 #include "engine/engine.hpp"
 #include "ui/palette.hpp"
-#include "ui/shown_text.hpp"
+#include "ui/view_output.hpp"
 
 namespace ostrel::ui {
 namespace {

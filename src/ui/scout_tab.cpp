@@ -3,7 +3,7 @@
 
 #include "engine/engine.hpp"
 #include "ui/palette.hpp"
-#include "ui/shown_text.hpp"
+#include "ui/view_output.hpp"
 
 namespace ostrel::ui {
 namespace {
@@ -55,17 +55,15 @@ void draw_scout_tab(Engine& engine, UiState& state) {
         show_coloured(palette::kMarketAmber, "Connect on the Connection tab first.");
 
     // Greyed only while a run goes; starting while disconnected is refused by the engine.
-    ImGui::BeginDisabled(engine.scout_running());
-    if (ImGui::Button("Run swing scout")) engine.start_scout();
-    ImGui::EndDisabled();
+    if (show_button("Run swing scout", !engine.scout_running())) engine.start_scout();
     ImGui::SameLine();
-    if (ImGui::Button("Apply top picks to Monitor")) {
+    if (show_button("Apply top picks to Monitor")) {
         engine.apply_picks(false);
         state.select_monitor = true;
     }
 
     bool auto_scout = engine.auto_scout();
-    if (ImGui::Checkbox("Auto-scout through the day", &auto_scout))
+    if (show_checkbox("Auto-scout through the day", &auto_scout))
         engine.set_auto_scout(auto_scout);
     if (auto_scout) {
         show_wrappedf(

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "ui/imgui_compat.hpp"
-#include "ui/shown_text.hpp"
+#include "ui/view_output.hpp"
 
 namespace ostrel::ui {
 namespace {

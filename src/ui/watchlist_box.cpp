@@ -5,7 +5,7 @@
 
 #include "engine/engine.hpp"
 #include "ui/imgui_compat.hpp"
-#include "ui/shown_text.hpp"
+#include "ui/view_output.hpp"
 
 namespace ostrel::ui {
 namespace {
@@ -24,7 +24,7 @@ void draw_rows(Engine& engine, const std::vector<SymbolState>& rows, WatchlistSt
         const SymbolState& row = rows[static_cast<std::size_t>(i)];
         ImGui::TableNextRow();
         ImGui::TableNextColumn();
-        if (ImGui::Selectable(row.symbol.c_str(), state.selected_row == i)) state.selected_row = i;
+        if (show_selectable(row.symbol.c_str(), state.selected_row == i)) state.selected_row = i;
         ImGui::TableNextColumn();
         if (row.last_price > 0.0) {
             show_textf("%.2f", row.last_price);
@@ -40,7 +40,7 @@ void draw_rows(Engine& engine, const std::vector<SymbolState>& rows, WatchlistSt
         }
         ImGui::TableNextColumn();
         const std::string remove_id = "X##rm" + row.symbol;
-        if (ImGui::SmallButton(remove_id.c_str())) {
+        if (show_small_button(remove_id.c_str())) {
             engine.remove_ticker(row.symbol);
             state.selected_row = -1;
         }
@@ -70,15 +70,15 @@ void draw_watchlist_box(Engine& engine, const std::vector<SymbolState>& rows,
     draw_rows(engine, rows, state);
 
     ImGui::SetNextItemWidth(90.0f);
-    const bool entered = ImGui::InputText("##ticker", state.ticker.data(), state.ticker.size(),
+    const bool entered = show_input_text("##ticker", state.ticker.data(), state.ticker.size(),
                                           ImGuiInputTextFlags_EnterReturnsTrue);
     ImGui::SameLine();
-    const bool add = ImGui::Button("Add");
+    const bool add = show_button("Add");
     if (add || entered) {
         if (engine.add_ticker(state.ticker.data())) state.ticker[0] = '\0';
     }
     ImGui::SameLine();
-    if (ImGui::Button("Remove selected")) {
+    if (show_button("Remove selected")) {
         if (state.selected_row >= 0 && state.selected_row < static_cast<int>(rows.size())) {
             engine.remove_ticker(rows[static_cast<std::size_t>(state.selected_row)].symbol);
             state.selected_row = -1;

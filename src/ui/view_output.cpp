@@ -1,5 +1,5 @@
 // Drawing the views' words, and keeping them for a test that listens.
-#include "ui/shown_text.hpp"
+#include "ui/view_output.hpp"
 
 #include <cstdarg>
 #include <cstdio>
@@ -7,7 +7,7 @@
 namespace ostrel::ui {
 namespace {
 
-ShownTextRecorder* g_recorder = nullptr;
+ViewRecorder* g_recorder = nullptr;
 
 void note(const char* text, const ImVec4& colour) {
     if (g_recorder != nullptr) g_recorder->record(text, colour);
@@ -22,29 +22,29 @@ constexpr std::size_t kLineBytes = 1024;
 
 }  // namespace
 
-ShownTextRecorder::ShownTextRecorder() : outer_(g_recorder) {
+ViewRecorder::ViewRecorder() : outer_(g_recorder) {
     g_recorder = this;
 }
 
-ShownTextRecorder::~ShownTextRecorder() {
+ViewRecorder::~ViewRecorder() {
     g_recorder = outer_;
 }
 
-int ShownTextRecorder::count(std::string_view text) const {
+int ViewRecorder::count(std::string_view text) const {
     int n = 0;
     for (const ShownText& t : texts_)
         n += t.text == text ? 1 : 0;
     return n;
 }
 
-std::optional<ImVec4> ShownTextRecorder::colour_of(std::string_view text) const {
+std::optional<ImVec4> ViewRecorder::colour_of(std::string_view text) const {
     for (const ShownText& t : texts_) {
         if (t.text == text) return t.colour;
     }
     return std::nullopt;
 }
 
-std::vector<std::string> ShownTextRecorder::after(std::string_view text) const {
+std::vector<std::string> ViewRecorder::after(std::string_view text) const {
     std::size_t from = 0;
     for (std::size_t i = 0; i < texts_.size(); ++i) {
         if (texts_[i].text == text) {
@@ -58,8 +58,19 @@ std::vector<std::string> ShownTextRecorder::after(std::string_view text) const {
     return out;
 }
 
-void ShownTextRecorder::record(const char* text, const ImVec4& colour) {
+void ViewRecorder::record(const char* text, const ImVec4& colour) {
     texts_.push_back({text, colour});
+}
+
+void ViewRecorder::record_item(const char* label, bool enabled) {
+    items_.push_back({label, ImGui::GetItemRectMin(), ImGui::GetItemRectMax(), enabled});
+}
+
+std::optional<ShownItem> ViewRecorder::item(std::string_view label) const {
+    for (auto it = items_.rbegin(); it != items_.rend(); ++it) {
+        if (it->label == label) return *it;
+    }
+    return std::nullopt;
 }
 
 void show_text(const char* text) {
@@ -98,6 +109,49 @@ void show_on_draw_list(ImDrawList* draw, const ImVec2& pos, const ImVec4& colour
                        const char* text) {
     note(text, colour);
     draw->AddText(pos, ImGui::ColorConvertFloat4ToU32(colour), text);
+}
+
+bool show_button(const char* label, bool enabled) {
+    ImGui::BeginDisabled(!enabled);
+    const bool pressed = ImGui::Button(label);
+    ImGui::EndDisabled();
+    if (g_recorder != nullptr) g_recorder->record_item(label, enabled);
+    return pressed && enabled;
+}
+
+bool show_small_button(const char* label) {
+    const bool pressed = ImGui::SmallButton(label);
+    if (g_recorder != nullptr) g_recorder->record_item(label, true);
+    return pressed;
+}
+
+bool show_selectable(const char* label, bool selected) {
+    const bool pressed = ImGui::Selectable(label, selected);
+    if (g_recorder != nullptr) g_recorder->record_item(label, true);
+    return pressed;
+}
+
+bool show_checkbox(const char* label, bool* value) {
+    const bool changed = ImGui::Checkbox(label, value);
+    if (g_recorder != nullptr) g_recorder->record_item(label, true);
+    return changed;
+}
+
+bool show_radio(const char* label, bool active) {
+    const bool pressed = ImGui::RadioButton(label, active);
+    if (g_recorder != nullptr) g_recorder->record_item(label, true);
+    return pressed;
+}
+
+void show_canvas(const char* id, const ImVec2& size) {
+    ImGui::InvisibleButton(id, size);
+    if (g_recorder != nullptr) g_recorder->record_item(id, true);
+}
+
+bool show_input_text(const char* id, char* buffer, std::size_t size, ImGuiInputTextFlags flags) {
+    const bool result = ImGui::InputText(id, buffer, size, flags);
+    if (g_recorder != nullptr) g_recorder->record_item(id, true);
+    return result;
 }
 
 void show_textf(const char* format, ...) {
