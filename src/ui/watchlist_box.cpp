@@ -52,8 +52,9 @@ void draw_rows(Engine& engine, const std::vector<SymbolState>& rows, WatchlistSt
 
 std::string watch_status(const SymbolState& row) {
     // A fresh state already carries the initial PASS / CLOSED decision; only an evaluation
-    // writes a thesis, so until then the ticker is still waiting for its first one.
-    if (row.decision.action.empty() || row.decision.thesis.empty()) return {};
+    // writes its trade card, so until then the ticker is still waiting for its first one.
+    if (row.decision.action.empty() || (row.decision.thesis.empty() && row.decision.setup.empty()))
+        return {};
     return row.decision.action + " " + row.decision.window;
 }
 

@@ -74,6 +74,8 @@ class UiOnSim : public ostrel::testing::EngineOnSim {
 
     /// Clicks a tab of the tab bar "main" by its name and draws the tab once more.
     void open_tab(const std::string& name) {
+        draw();  // a new window and its tab bar are laid out from their second frame on
+        draw();
         ImGuiContext& g = *GImGui;
         ImGuiTabBar* bar = g.TabBars.GetMapSize() > 0 ? g.TabBars.TryGetMapData(0) : nullptr;
         ASSERT_NE(bar, nullptr);
