@@ -85,6 +85,17 @@ PriceChartDrawn draw_price_chart(ImDrawList* draw, const PlotArea& area, const B
     chart.bar_spacing = area.width() / static_cast<float>(chart.bar_count);
     chart.scale = scale_for(bars, chart.first_bar, levels);
 
+    // A faint grid with its prices along the left edge.
+    for (int k = 1; k < 4; ++k) {
+        const double price = chart.scale.low + (chart.scale.high - chart.scale.low) * k / 4.0;
+        const float y = chart.scale.y(area, price);
+        draw->AddLine(ImVec2(area.min.x, y), ImVec2(area.max.x, y), u32(kGridColour));
+        char text[32];
+        std::snprintf(text, sizeof text, "%.2f", price);
+        show_on_draw_list(draw, ImVec2(area.min.x + 3.0f, y - ImGui::GetTextLineHeight()),
+                          palette::kNeutralGrey, text);
+    }
+
     const float body = std::max(chart.bar_spacing * 0.6f, 1.0f);
     for (std::size_t i = 0; i < chart.bar_count; ++i) {
         const Bar& bar = bars[chart.first_bar + i];
@@ -113,14 +124,21 @@ PriceChartDrawn draw_price_chart(ImDrawList* draw, const PlotArea& area, const B
         const float x =
             area.min.x + (static_cast<float>(*index - chart.first_bar) + 0.5f) * chart.bar_spacing;
         const float half = std::max(chart.bar_spacing * 0.5f, 4.0f);
-        if (buy) {  // an upward triangle under the bar
+        // A triangle pointing at the bar with its letter beyond it, so buys and sells read
+        // apart without telling green from red.
+        const float letter = ImGui::GetTextLineHeight();
+        if (buy) {
             const float y = chart.scale.y(area, bar.low) + 4.0f;
             draw->AddTriangleFilled(ImVec2(x, y), ImVec2(x + half, y + 2.0f * half),
                                     ImVec2(x - half, y + 2.0f * half), u32(palette::kGainGreen));
-        } else {  // a downward triangle over the bar
+            show_on_draw_list(draw, ImVec2(x - 3.0f, y + 2.0f * half + 1.0f), palette::kGainGreen,
+                              "B");
+        } else {
             const float y = chart.scale.y(area, bar.high) - 4.0f;
             draw->AddTriangleFilled(ImVec2(x, y), ImVec2(x - half, y - 2.0f * half),
                                     ImVec2(x + half, y - 2.0f * half), u32(palette::kLossRed));
+            show_on_draw_list(draw, ImVec2(x - 3.0f, y - 2.0f * half - letter - 1.0f),
+                              palette::kLossRed, "S");
         }
         chart.markers.push_back({*index, buy});
     }

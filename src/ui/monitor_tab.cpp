@@ -7,8 +7,8 @@
 #include "ui/committee_tape.hpp"
 #include "ui/holdings_box.hpp"
 #include "ui/palette.hpp"
-#include "ui/view_output.hpp"
 #include "ui/trade_card_view.hpp"
+#include "ui/view_output.hpp"
 #include "ui/watchlist_box.hpp"
 
 namespace ostrel::ui {

@@ -63,8 +63,7 @@ void draw_scout_tab(Engine& engine, UiState& state) {
     }
 
     bool auto_scout = engine.auto_scout();
-    if (show_checkbox("Auto-scout through the day", &auto_scout))
-        engine.set_auto_scout(auto_scout);
+    if (show_checkbox("Auto-scout through the day", &auto_scout)) engine.set_auto_scout(auto_scout);
     if (auto_scout) {
         show_wrappedf(
             "On: Scout runs 5 minutes before the open to refresh overnight leads and drop dead "

@@ -72,7 +72,7 @@ void draw_watchlist_box(Engine& engine, const std::vector<SymbolState>& rows,
 
     ImGui::SetNextItemWidth(90.0f);
     const bool entered = show_input_text("##ticker", state.ticker.data(), state.ticker.size(),
-                                          ImGuiInputTextFlags_EnterReturnsTrue);
+                                         ImGuiInputTextFlags_EnterReturnsTrue);
     ImGui::SameLine();
     const bool add = show_button("Add");
     if (add || entered) {

@@ -51,13 +51,35 @@ TEST_F(HoldingsAndTape, RunnerLotsHoldingsWithoutSharesAndTheSums) {
     loser.realized_pnl = -20.0;
     start_with({runner, empty_holding, loser, lot("WATCH", 0, 0.0, 0.0)});
 
-    EXPECT_EQ(holdings(), (std::vector<std::string>{
-                              "AAPL", "7 r", "50.00", "50.00", "54.00", "+14.00", "+12.50",
-                              "runner",                                         //
-                              "HOLD", "0", "-", "-", "-", "+0.00", "+0.00", "open",  //
-                              "LOSS", "10", "30.00", "-", "-", "-20.00", "-20.00", "open",
-                              "Open P&L ", "-6.00", "   Realized (this lot, including scale-outs) ",
-                              "-7.50", shown_.after("-7.50").front()}));
+    EXPECT_EQ(holdings(), (std::vector<std::string>{"AAPL",
+                                                    "7 r",
+                                                    "50.00",
+                                                    "50.00",
+                                                    "54.00",
+                                                    "+14.00",
+                                                    "+12.50",
+                                                    "runner",  //
+                                                    "HOLD",
+                                                    "0",
+                                                    "-",
+                                                    "-",
+                                                    "-",
+                                                    "+0.00",
+                                                    "+0.00",
+                                                    "open",  //
+                                                    "LOSS",
+                                                    "10",
+                                                    "30.00",
+                                                    "-",
+                                                    "-",
+                                                    "-20.00",
+                                                    "-20.00",
+                                                    "open",
+                                                    "Open P&L ",
+                                                    "-6.00",
+                                                    "   Realized (this lot, including scale-outs) ",
+                                                    "-7.50",
+                                                    shown_.after("-7.50").front()}));
     EXPECT_TRUE(same(shown_.colour_of("+14.00"), palette::kGainGreen));
     EXPECT_TRUE(same(shown_.colour_of("-20.00"), palette::kLossRed));
     EXPECT_TRUE(same(shown_.colour_of("-7.50"), palette::kLossRed));
@@ -72,9 +94,9 @@ TEST_F(HoldingsAndTape, RunnerLotsHoldingsWithoutSharesAndTheSums) {
     EXPECT_EQ(t[9], "50 NEUTRAL");
     EXPECT_EQ(t[13], "50 NONE");
     // HOLD: no shares, so no average and no P&L.
-    EXPECT_EQ(std::vector<std::string>(t.begin() + 15, t.begin() + 24),
-              (std::vector<std::string>{"HOLD", "0.00", "PASS", "CLOSED", "0", "0", "-", "-",
-                                        "-"}));
+    EXPECT_EQ(
+        std::vector<std::string>(t.begin() + 15, t.begin() + 24),
+        (std::vector<std::string>{"HOLD", "0.00", "PASS", "CLOSED", "0", "0", "-", "-", "-"}));
     EXPECT_TRUE(same(shown_.colour_of("PASS"), palette::kNeutralGrey));
 }
 

@@ -72,8 +72,8 @@ TEST_F(MainWindow, DrawsTheSixTabsInOrder) {
     draw();
     ImGuiTabBar* bar = tab_bar();
     ASSERT_NE(bar, nullptr);
-    EXPECT_EQ(testing::tab_names(bar),
-              (std::vector<std::string>{"Connection", "Scout", "Monitor", "Paper", "Log", "Chart"}));
+    EXPECT_EQ(testing::tab_names(bar), (std::vector<std::string>{"Connection", "Scout", "Monitor",
+                                                                 "Paper", "Log", "Chart"}));
     EXPECT_EQ(selected_tab(), "Connection");
     // The selected tab is drawn in the amber of the style.
     EXPECT_GT(vertices_in_colour(kMainWindowName, kSelectedTabColour), 0);

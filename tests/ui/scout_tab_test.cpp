@@ -22,8 +22,8 @@ TEST_F(ScoutTab, RunIsGreyedWhileARunGoesApplyStaysAndBringsMonitorNextFrame) {
     make_engine(false);
     draw();
     open_tab("Scout");
-    EXPECT_TRUE(same(shown_.colour_of("Connect on the Connection tab first."),
-                     palette::kMarketAmber));
+    EXPECT_TRUE(
+        same(shown_.colour_of("Connect on the Connection tab first."), palette::kMarketAmber));
     EXPECT_TRUE(shown_.item("Run swing scout")->enabled);
 
     connect();
@@ -84,7 +84,8 @@ TEST_F(ScoutTab, TheAutoScoutSwitchAndItsTwoTexts) {
     make_engine(false);
     draw();
     open_tab("Scout");
-    const char* off = "Off: Scout only runs when you click the button. Apply does not remove names.";
+    const char* off =
+        "Off: Scout only runs when you click the button. Apply does not remove names.";
     EXPECT_TRUE(same(shown_.colour_of(off), label_colour()));
 
     click("Auto-scout through the day");

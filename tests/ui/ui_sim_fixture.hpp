@@ -102,8 +102,12 @@ class UiOnSim : public ostrel::testing::EngineOnSim {
             ImGui::GetIO().AddInputCharacter(static_cast<unsigned>(c));
         draw();
     }
-    void press_enter() { press(ImGuiKey_Enter, kEnterIndex); }
-    void press_backspace() { press(ImGuiKey_Backspace, kBackspaceIndex); }
+    void press_enter() {
+        press(ImGuiKey_Enter, kEnterIndex);
+    }
+    void press_backspace() {
+        press(ImGuiKey_Backspace, kBackspaceIndex);
+    }
 
     /// The texts drawn after the first `from` and before the first following `to`.
     std::vector<std::string> texts_between(const std::string& from, const std::string& to) const {
@@ -128,7 +132,9 @@ class UiOnSim : public ostrel::testing::EngineOnSim {
     static bool same(const std::optional<ImVec4>& a, const ImVec4& b) {
         return a && a->x == b.x && a->y == b.y && a->z == b.z && a->w == b.w;
     }
-    static ImVec4 label_colour() { return ImGui::GetStyle().Colors[ImGuiCol_TextDisabled]; }
+    static ImVec4 label_colour() {
+        return ImGui::GetStyle().Colors[ImGuiCol_TextDisabled];
+    }
 
     /// REST requests the simulator received, without the quote stream's own session calls.
     int rest_requests() const {

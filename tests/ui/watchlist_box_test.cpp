@@ -57,8 +57,9 @@ TEST_F(WatchlistBox, EnterAddsLikeAddAndARefusedAddKeepsTheText) {
 TEST_F(WatchlistBox, RemovingTheSelectedLastRowLeavesNoSelection) {
     make_engine(false, R"(["AAPL", "MSFT", "NVDA"])");
     open_monitor();
-    EXPECT_TRUE(shown_.shows("Type a ticker and Add, or click X on a row to remove. Changes save "
-                             "automatically."));
+    EXPECT_TRUE(
+        shown_.shows("Type a ticker and Add, or click X on a row to remove. Changes save "
+                     "automatically."));
 
     click("NVDA");
     EXPECT_EQ(ui_.watchlist.selected_row, 2);
