@@ -7,7 +7,7 @@
 #include <ctime>
 
 #include "ui/palette.hpp"
-#include "ui/view_output.hpp"
+#include "ui/widgets.hpp"
 
 namespace ostrel::ui {
 namespace {
@@ -50,7 +50,7 @@ void draw_level(ImDrawList* draw, const PlotArea& area, PriceChartDrawn& chart, 
     const float y = chart.scale.y(area, price);
     draw->AddLine(ImVec2(area.min.x, y), ImVec2(area.max.x, y), u32(colour), 1.0f);
     const ImVec2 size = ImGui::CalcTextSize(label);
-    show_on_draw_list(draw, ImVec2(area.max.x - size.x - 4.0f, y - size.y - 1.0f), colour, label);
+    text_at(draw, ImVec2(area.max.x - size.x - 4.0f, y - size.y - 1.0f), colour, label);
     chart.levels.push_back({label, price, y});
 }
 
@@ -92,8 +92,8 @@ PriceChartDrawn draw_price_chart(ImDrawList* draw, const PlotArea& area, const B
         draw->AddLine(ImVec2(area.min.x, y), ImVec2(area.max.x, y), u32(kGridColour));
         char text[32];
         std::snprintf(text, sizeof text, "%.2f", price);
-        show_on_draw_list(draw, ImVec2(area.min.x + 3.0f, y - ImGui::GetTextLineHeight()),
-                          palette::kNeutralGrey, text);
+        text_at(draw, ImVec2(area.min.x + 3.0f, y - ImGui::GetTextLineHeight()),
+                palette::kNeutralGrey, text);
     }
 
     const float body = std::max(chart.bar_spacing * 0.6f, 1.0f);
@@ -131,14 +131,13 @@ PriceChartDrawn draw_price_chart(ImDrawList* draw, const PlotArea& area, const B
             const float y = chart.scale.y(area, bar.low) + 4.0f;
             draw->AddTriangleFilled(ImVec2(x, y), ImVec2(x + half, y + 2.0f * half),
                                     ImVec2(x - half, y + 2.0f * half), u32(palette::kGainGreen));
-            show_on_draw_list(draw, ImVec2(x - 3.0f, y + 2.0f * half + 1.0f), palette::kGainGreen,
-                              "B");
+            text_at(draw, ImVec2(x - 3.0f, y + 2.0f * half + 1.0f), palette::kGainGreen, "B");
         } else {
             const float y = chart.scale.y(area, bar.high) - 4.0f;
             draw->AddTriangleFilled(ImVec2(x, y), ImVec2(x - half, y - 2.0f * half),
                                     ImVec2(x + half, y - 2.0f * half), u32(palette::kLossRed));
-            show_on_draw_list(draw, ImVec2(x - 3.0f, y - 2.0f * half - letter - 1.0f),
-                              palette::kLossRed, "S");
+            text_at(draw, ImVec2(x - 3.0f, y - 2.0f * half - letter - 1.0f), palette::kLossRed,
+                    "S");
         }
         chart.markers.push_back({*index, buy});
     }

@@ -7,7 +7,7 @@
 #include "ui/chart_drawing.hpp"
 #include "ui/imgui_compat.hpp"
 #include "ui/palette.hpp"
-#include "ui/view_output.hpp"
+#include "ui/widgets.hpp"
 
 namespace ostrel::ui {
 namespace {
@@ -17,7 +17,7 @@ constexpr float kTickerListWidth = 110.0f;
 PlotArea reserve(const char* id, float height) {
     const ImVec2 pos = ImGui::GetCursorScreenPos();
     const float width = std::max(ImGui::GetContentRegionAvail().x, 1.0f);
-    show_canvas(id, ImVec2(width, std::max(height, 1.0f)));
+    canvas(id, ImVec2(width, std::max(height, 1.0f)));
     return {pos, ImVec2(pos.x + width, pos.y + std::max(height, 1.0f))};
 }
 
@@ -25,8 +25,7 @@ void draw_ticker_list(const std::vector<SymbolState>& rows, UiState& state,
                       const std::string& ticker) {
     compat::begin_child_bordered("chart_tickers", ImVec2(kTickerListWidth, 0.0f));
     for (const SymbolState& row : rows) {
-        if (show_selectable(row.symbol.c_str(), row.symbol == ticker))
-            state.chart.ticker = row.symbol;
+        if (selectable(row.symbol.c_str(), row.symbol == ticker)) state.chart.ticker = row.symbol;
     }
     ImGui::EndChild();
 }
@@ -43,16 +42,17 @@ void hover_tooltip(const BarSeries& bars, const PriceChartDrawn& chart, const Pl
     ImGui::GetWindowDrawList()->AddLine(ImVec2(x, area.min.y), ImVec2(x, area.max.y),
                                         IM_COL32(160, 160, 160, 90));
     ImGui::BeginTooltip();
-    show_text(bar_time_text(bar.time, daily).c_str());
-    show_textf("O %.2f  H %.2f  L %.2f  C %.2f", bar.open, bar.high, bar.low, bar.close);
-    show_textf("Volume %.0f", bar.volume);
+    text_plain("%s", bar_time_text(bar.time, daily).c_str());
+    text_plain("O %.2f  H %.2f  L %.2f  C %.2f", bar.open, bar.high, bar.low, bar.close);
+    text_plain("Volume %.0f", bar.volume);
     ImGui::EndTooltip();
 }
 
 void draw_price_and_volume(const ChartView& view, bool daily, float height) {
     const BarSeries& bars = daily ? view.daily : view.trigger;
     if (bars.empty()) {
-        show_label_wrapped(
+        text_coloured_wrapped(
+            ImGui::GetStyleColorVec4(ImGuiCol_TextDisabled), "%s",
             ("No bars for " + view.ticker + " yet: they arrive with its next evaluation.").c_str());
         ImGui::Dummy(ImVec2(1.0f, std::max(height - ImGui::GetTextLineHeightWithSpacing(), 1.0f)));
         return;
@@ -92,9 +92,9 @@ void draw_account_curves(Engine& engine, float height) {
     const std::vector<CurvePoint> equity = equity_curve(engine.equity_samples());
     ImGui::BeginGroup();
     if (equity.empty()) {
-        show_label("Equity since start: no tick yet");
+        text_label("Equity since start: no tick yet");
     } else {
-        show_textf("Equity since start  $%.2f", equity.back().value);
+        text_plain("Equity since start  $%.2f", equity.back().value);
     }
     const ImVec2 pos = ImGui::GetCursorScreenPos();
     ImGui::Dummy(ImVec2(each, plot));
@@ -107,11 +107,11 @@ void draw_account_curves(Engine& engine, float height) {
     const std::vector<CurvePoint> realized = realized_curve(engine.paper_realized_curve());
     ImGui::BeginGroup();
     if (realized.empty()) {
-        show_label("Paper realized P&L: no sells yet");
+        text_label("Paper realized P&L: no sells yet");
     } else {
-        show_text("Paper realized P&L ");
+        text_plain("Paper realized P&L ");
         ImGui::SameLine(0.0f, 0.0f);
-        show_colouredf(palette::pnl_colour(realized.back().value), "%+.2f", realized.back().value);
+        text_coloured(palette::pnl_colour(realized.back().value), "%+.2f", realized.back().value);
     }
     const ImVec2 at = ImGui::GetCursorScreenPos();
     ImGui::Dummy(ImVec2(each, plot));
@@ -143,7 +143,7 @@ void draw_chart_tab(Engine& engine, UiState& state) {
     const std::vector<SymbolState> rows = engine.monitor_rows();
     const std::string ticker = chart_ticker(rows, state);
     if (ticker.empty()) {
-        show_label("Add a ticker on the Monitor tab to chart it.");
+        text_label("Add a ticker on the Monitor tab to chart it.");
         return;
     }
     draw_ticker_list(rows, state, ticker);
@@ -151,15 +151,15 @@ void draw_chart_tab(Engine& engine, UiState& state) {
 
     compat::begin_child_bordered("chart_area", ImVec2(0.0f, 0.0f));
     const ChartView view = engine.chart_view(ticker);
-    show_text(ticker.c_str());
+    text_plain("%s", ticker.c_str());
     ImGui::SameLine();
     // The note names the series and its bar count; the id stays the same as it changes.
     const std::string trigger_name =
         (view.trigger_note.empty() ? std::string("Trigger series") : view.trigger_note) +
         "###trigger";
-    if (show_radio(trigger_name.c_str(), !state.chart.daily)) state.chart.daily = false;
+    if (radio_button(trigger_name.c_str(), !state.chart.daily)) state.chart.daily = false;
     ImGui::SameLine();
-    if (show_radio("Daily", state.chart.daily)) state.chart.daily = true;
+    if (radio_button("Daily", state.chart.daily)) state.chart.daily = true;
 
     const float avail = ImGui::GetContentRegionAvail().y;
     draw_price_and_volume(view, state.chart.daily, avail * 0.68f);

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "ui/palette.hpp"
-#include "ui/view_output.hpp"
+#include "ui/widgets.hpp"
 
 namespace ostrel::ui {
 namespace {
@@ -14,46 +14,46 @@ constexpr ImGuiTableFlags kTableFlags = ImGuiTableFlags_Borders | ImGuiTableFlag
 
 void committee(double score, const std::string& label) {
     ImGui::TableNextColumn();
-    show_textf("%.0f %s", score, label.c_str());
+    text_plain("%.0f %s", score, label.c_str());
 }
 
 void draw_row(const SymbolState& row) {
     const FinalDecision& d = row.decision;
     ImGui::TableNextRow();
     ImGui::TableNextColumn();
-    show_text(row.symbol.c_str());
+    text_plain("%s", row.symbol.c_str());
     ImGui::TableNextColumn();
-    show_textf("%.2f", row.last_price);
+    text_plain("%.2f", row.last_price);
     ImGui::TableNextColumn();
-    show_coloured(action_colour(d.action), d.action.c_str());
+    text_coloured(action_colour(d.action), "%s", d.action.c_str());
     ImGui::TableNextColumn();
-    show_coloured(window_colour(d.window), d.window.c_str());
+    text_coloured(window_colour(d.window), "%s", d.window.c_str());
     ImGui::TableNextColumn();
-    show_textf("%.0f", row.last_score);
+    text_plain("%.0f", row.last_score);
     ImGui::TableNextColumn();
     if (row.qty > 0 && row.scaled_out) {
-        show_textf("%d r", row.qty);
+        text_plain("%d r", row.qty);
     } else {
-        show_textf("%d", row.qty);
+        text_plain("%d", row.qty);
     }
     ImGui::TableNextColumn();
     if (row.qty > 0 && row.avg_price > 0.0) {
-        show_textf("%.2f", row.avg_price);
+        text_plain("%.2f", row.avg_price);
     } else {
-        show_text("-");
+        text_plain("-");
     }
     ImGui::TableNextColumn();
     if (row.qty < 1) {
-        show_text("-");
+        text_plain("-");
     } else {
-        show_colouredf(palette::pnl_colour(row.unrealized_pnl), "%+.2f", row.unrealized_pnl);
+        text_coloured(palette::pnl_colour(row.unrealized_pnl), "%+.2f", row.unrealized_pnl);
     }
     ImGui::TableNextColumn();
     const OrderCell order = order_cell(row);
     if (order.colour != nullptr) {
-        show_coloured(*order.colour, order.text.c_str());
+        text_coloured(*order.colour, "%s", order.text.c_str());
     } else {
-        show_text(order.text.c_str());
+        text_plain("%s", order.text.c_str());
     }
     committee(d.momentum_score, d.momentum_label);
     committee(d.trend_score, d.trend_label);
@@ -94,7 +94,7 @@ OrderCell order_cell(const SymbolState& row) {
 
 void draw_committee_tape(const std::vector<SymbolState>& rows, float height) {
     ImGui::Separator();
-    show_text("Committee tape");
+    text_plain("Committee tape");
     if (!ImGui::BeginTable("wl", 15, kTableFlags, ImVec2(0.0f, height))) return;
     ImGui::TableSetupScrollFreeze(1, 1);
     const struct {

@@ -5,7 +5,7 @@
 
 #include "ui/imgui_compat.hpp"
 #include "ui/palette.hpp"
-#include "ui/view_output.hpp"
+#include "ui/widgets.hpp"
 
 namespace ostrel::ui {
 namespace {
@@ -15,9 +15,9 @@ constexpr ImGuiTableFlags kTableFlags =
 
 void price_or_dash(double price) {
     if (price > 0.0) {
-        show_textf("%.2f", price);
+        text_plain("%.2f", price);
     } else {
-        show_text("-");
+        text_plain("-");
     }
 }
 
@@ -41,9 +41,9 @@ std::string quantity_text(const SymbolState& row) {
 
 void draw_holdings_box(const std::vector<SymbolState>& rows) {
     compat::begin_child_bordered("hold_box", ImVec2(0.0f, kHoldingsBoxHeight));
-    show_text("HOLDINGS");
+    text_plain("HOLDINGS");
     ImGui::SameLine();
-    show_label("(entry from broker cost, not the limit we sent)");
+    text_label("(entry from broker cost, not the limit we sent)");
     ImGui::Separator();
 
     int shown = 0;
@@ -69,9 +69,9 @@ void draw_holdings_box(const std::vector<SymbolState>& rows) {
             realized_sum += row.realized_pnl;
             ImGui::TableNextRow();
             ImGui::TableNextColumn();
-            show_text(row.symbol.c_str());
+            text_plain("%s", row.symbol.c_str());
             ImGui::TableNextColumn();
-            show_text(quantity_text(row).c_str());
+            text_plain("%s", quantity_text(row).c_str());
             ImGui::TableNextColumn();
             price_or_dash(row.avg_price);
             ImGui::TableNextColumn();
@@ -79,27 +79,27 @@ void draw_holdings_box(const std::vector<SymbolState>& rows) {
             ImGui::TableNextColumn();
             price_or_dash(row.target_price);
             ImGui::TableNextColumn();
-            show_colouredf(palette::pnl_colour(row.unrealized_pnl), "%+.2f", row.unrealized_pnl);
+            text_coloured(palette::pnl_colour(row.unrealized_pnl), "%+.2f", row.unrealized_pnl);
             ImGui::TableNextColumn();
-            show_colouredf(palette::pnl_colour(row.realized_pnl), "%+.2f", row.realized_pnl);
+            text_coloured(palette::pnl_colour(row.realized_pnl), "%+.2f", row.realized_pnl);
             ImGui::TableNextColumn();
-            show_text(holding_status(row).c_str());
+            text_plain("%s", holding_status(row).c_str());
         }
         ImGui::EndTable();
     }
 
     if (shown > 0) {
-        show_text("Open P&L ");
+        text_plain("Open P&L ");
         ImGui::SameLine(0.0f, 0.0f);
-        show_colouredf(palette::pnl_colour(open_sum), "%+.2f", open_sum);
+        text_coloured(palette::pnl_colour(open_sum), "%+.2f", open_sum);
         ImGui::SameLine(0.0f, 0.0f);
-        show_text("   Realized (this lot, including scale-outs) ");
+        text_plain("   Realized (this lot, including scale-outs) ");
         ImGui::SameLine(0.0f, 0.0f);
-        show_colouredf(palette::pnl_colour(realized_sum), "%+.2f", realized_sum);
+        text_coloured(palette::pnl_colour(realized_sum), "%+.2f", realized_sum);
     } else {
-        show_label("No open lots.");
+        text_label("No open lots.");
     }
-    show_wrapped(
+    text_wrapped(
         "Stops: initial hard stop is entry minus 2 ATR (2R to TP1 at 4 ATR). Scale-out of ~1/3 "
         "only after 2R. While the trade is winning, the stop trails peak minus 2 ATR and never "
         "gets looser. After a 1/3 scale-out the remainder cannot trail below breakeven. Live "

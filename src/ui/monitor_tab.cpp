@@ -8,8 +8,8 @@
 #include "ui/holdings_box.hpp"
 #include "ui/palette.hpp"
 #include "ui/trade_card_view.hpp"
-#include "ui/view_output.hpp"
 #include "ui/watchlist_box.hpp"
+#include "ui/widgets.hpp"
 
 namespace ostrel::ui {
 
@@ -17,9 +17,9 @@ void draw_monitor_tab(Engine& engine, UiState& state) {
     if (engine.connected()) {
         const std::string market = engine.market_state();
         if (market != "open") {
-            show_colouredf(palette::kMarketAmber,
-                           "Market is %s. Last print + last-session scores (not live RTH tape).",
-                           market.empty() ? "closed" : market.c_str());
+            text_coloured(palette::kMarketAmber,
+                          "Market is %s. Last print + last-session scores (not live RTH tape).",
+                          market.empty() ? "closed" : market.c_str());
         }
     }
 

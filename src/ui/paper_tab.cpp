@@ -6,7 +6,7 @@
 
 #include "engine/engine.hpp"
 #include "ui/palette.hpp"
-#include "ui/view_output.hpp"
+#include "ui/widgets.hpp"
 
 namespace ostrel::ui {
 namespace {
@@ -26,22 +26,22 @@ void draw_paper_fills(const std::vector<PaperFillRow>& fills) {
         const PaperFillRow& f = fills[i];
         ImGui::TableNextRow();
         ImGui::TableNextColumn();
-        show_text(f.id.c_str());
+        text_plain("%s", f.id.c_str());
         ImGui::TableNextColumn();
-        show_text(f.side.c_str());
+        text_plain("%s", f.side.c_str());
         ImGui::TableNextColumn();
-        show_text(f.symbol.c_str());
+        text_plain("%s", f.symbol.c_str());
         ImGui::TableNextColumn();
-        show_textf("%d", f.qty);
+        text_plain("%d", f.qty);
         ImGui::TableNextColumn();
-        show_textf("%.2f", f.price);
+        text_plain("%.2f", f.price);
         ImGui::TableNextColumn();
         if (f.side == "sell") {
             char pnl[48];
             std::snprintf(pnl, sizeof pnl, "  pnl %+.2f", f.pnl);
-            show_text((f.reason + pnl).c_str());
+            text_plain("%s", (f.reason + pnl).c_str());
         } else {
-            show_text(f.reason.c_str());
+            text_plain("%s", f.reason.c_str());
         }
     }
     ImGui::EndTable();
@@ -49,16 +49,16 @@ void draw_paper_fills(const std::vector<PaperFillRow>& fills) {
 
 void draw_paper_tab(Engine& engine) {
     if (engine.live_trading()) {
-        show_coloured(palette::kLiveRed,
+        text_coloured(palette::kLiveRed,
                       "Live mode is on. Paper blotter is paused. Uncheck live orders to simulate "
                       "locally.");
     } else {
-        show_coloured(palette::kPaperAmber,
+        text_coloured(palette::kPaperAmber,
                       "Local paper book — fills are simulated on this PC and appended to "
                       "paper_blotter.jsonl.");
     }
     const AccountSummary account = engine.account_summary();
-    show_textf("Paper equity $%.2f   Cash $%.2f", account.equity, account.cash);
+    text_plain("Paper equity $%.2f   Cash $%.2f", account.equity, account.cash);
     ImGui::Separator();
     draw_paper_fills(engine.paper_fills(kPaperFillsShown));
 }

@@ -3,7 +3,7 @@
 
 #include "engine/engine.hpp"
 #include "ui/palette.hpp"
-#include "ui/view_output.hpp"
+#include "ui/widgets.hpp"
 
 namespace ostrel::ui {
 namespace {
@@ -24,23 +24,23 @@ void draw_results(const std::vector<ScoutCandidate>& rows) {
     for (const ScoutCandidate& c : rows) {
         ImGui::TableNextRow();
         ImGui::TableNextColumn();
-        show_text(c.symbol.c_str());
+        text_plain("%s", c.symbol.c_str());
         ImGui::TableNextColumn();
         if (c.pass) {
-            show_coloured(palette::kGainGreen, "YES");
+            text_coloured(palette::kGainGreen, "YES");
         } else {
-            show_coloured(palette::kLossRed, "no");
+            text_coloured(palette::kLossRed, "no");
         }
         ImGui::TableNextColumn();
-        show_textf("%.0f", c.score);
+        text_plain("%.0f", c.score);
         ImGui::TableNextColumn();
-        show_textf("%.2f", c.price);
+        text_plain("%.2f", c.price);
         ImGui::TableNextColumn();
-        show_textf("%+.1f%%", c.rs_vs_spy * 100.0);
+        text_plain("%+.1f%%", c.rs_vs_spy * 100.0);
         ImGui::TableNextColumn();
-        show_textf("%.1f", c.atr_pct);
+        text_plain("%.1f", c.atr_pct);
         ImGui::TableNextColumn();
-        show_text(c.verdict.c_str());
+        text_plain("%s", c.verdict.c_str());
     }
     ImGui::EndTable();
 }
@@ -48,31 +48,33 @@ void draw_results(const std::vector<ScoutCandidate>& rows) {
 }  // namespace
 
 void draw_scout_tab(Engine& engine, UiState& state) {
-    show_wrapped(
+    text_wrapped(
         "Wide-net Scout: snapshots the Tradier tape (thousands of names), keeps liquid "
         "survivors, then scores the most liquid. Apply top picks to add them to Monitor.");
     if (!engine.connected())
-        show_coloured(palette::kMarketAmber, "Connect on the Connection tab first.");
+        text_coloured(palette::kMarketAmber, "Connect on the Connection tab first.");
 
     // Greyed only while a run goes; starting while disconnected is refused by the engine.
-    if (show_button("Run swing scout", !engine.scout_running())) engine.start_scout();
+    ImGui::BeginDisabled(engine.scout_running());
+    if (button("Run swing scout")) engine.start_scout();
+    ImGui::EndDisabled();
     ImGui::SameLine();
-    if (show_button("Apply top picks to Monitor")) {
+    if (button("Apply top picks to Monitor")) {
         engine.apply_picks(false);
         state.select_monitor = true;
     }
 
     bool auto_scout = engine.auto_scout();
-    if (show_checkbox("Auto-scout through the day", &auto_scout)) engine.set_auto_scout(auto_scout);
+    if (checkbox("Auto-scout through the day", &auto_scout)) engine.set_auto_scout(auto_scout);
     if (auto_scout) {
-        show_wrappedf(
+        text_wrapped(
             "On: Scout runs 5 minutes before the open to refresh overnight leads and drop dead "
             "names (open lots stay), then about every %d minutes while the market is open.",
             engine.settings().auto_scout_interval_min);
     } else {
-        show_label("Off: Scout only runs when you click the button. Apply does not remove names.");
+        text_label("Off: Scout only runs when you click the button. Apply does not remove names.");
     }
-    show_wrapped(engine.scout_status().c_str());
+    text_wrapped("%s", engine.scout_status().c_str());
     draw_results(engine.scout_rows());
 }
 

@@ -5,7 +5,7 @@
 
 #include "engine/engine.hpp"
 #include "ui/imgui_compat.hpp"
-#include "ui/view_output.hpp"
+#include "ui/widgets.hpp"
 
 namespace ostrel::ui {
 namespace {
@@ -24,23 +24,23 @@ void draw_rows(Engine& engine, const std::vector<SymbolState>& rows, WatchlistSt
         const SymbolState& row = rows[static_cast<std::size_t>(i)];
         ImGui::TableNextRow();
         ImGui::TableNextColumn();
-        if (show_selectable(row.symbol.c_str(), state.selected_row == i)) state.selected_row = i;
+        if (selectable(row.symbol.c_str(), state.selected_row == i)) state.selected_row = i;
         ImGui::TableNextColumn();
         if (row.last_price > 0.0) {
-            show_textf("%.2f", row.last_price);
+            text_plain("%.2f", row.last_price);
         } else {
-            show_label("-");
+            text_label("-");
         }
         ImGui::TableNextColumn();
         const std::string status = watch_status(row);
         if (status.empty()) {
-            show_label("queued");
+            text_label("queued");
         } else {
-            show_text(status.c_str());
+            text_plain("%s", status.c_str());
         }
         ImGui::TableNextColumn();
         const std::string remove_id = "X##rm" + row.symbol;
-        if (show_small_button(remove_id.c_str())) {
+        if (small_button(remove_id.c_str())) {
             engine.remove_ticker(row.symbol);
             state.selected_row = -1;
         }
@@ -62,24 +62,24 @@ void draw_watchlist_box(Engine& engine, const std::vector<SymbolState>& rows,
                         WatchlistState& state) {
     compat::begin_child_bordered(
         "watch_box", ImVec2(ImGui::GetContentRegionAvail().x * 0.4f, kWatchlistBoxHeight));
-    show_text("WATCHLIST");
+    text_plain("WATCHLIST");
     ImGui::SameLine();
-    show_label("(add / remove here)");
+    text_label("(add / remove here)");
     ImGui::Separator();
 
     if (state.selected_row >= static_cast<int>(rows.size())) state.selected_row = -1;
     draw_rows(engine, rows, state);
 
     ImGui::SetNextItemWidth(90.0f);
-    const bool entered = show_input_text("##ticker", state.ticker.data(), state.ticker.size(),
-                                         ImGuiInputTextFlags_EnterReturnsTrue);
+    const bool entered = input_text("##ticker", state.ticker.data(), state.ticker.size(),
+                                    ImGuiInputTextFlags_EnterReturnsTrue);
     ImGui::SameLine();
-    const bool add = show_button("Add");
+    const bool add = button("Add");
     if (add || entered) {
         if (engine.add_ticker(state.ticker.data())) state.ticker[0] = '\0';
     }
     ImGui::SameLine();
-    if (show_button("Remove selected")) {
+    if (button("Remove selected")) {
         if (state.selected_row >= 0 && state.selected_row < static_cast<int>(rows.size())) {
             engine.remove_ticker(rows[static_cast<std::size_t>(state.selected_row)].symbol);
             state.selected_row = -1;
@@ -88,9 +88,9 @@ void draw_watchlist_box(Engine& engine, const std::vector<SymbolState>& rows,
 
     const std::string message = engine.watchlist_message();
     if (!message.empty()) {
-        show_wrapped(message.c_str());
+        text_wrapped("%s", message.c_str());
     } else {
-        show_label(
+        text_label(
             "Type a ticker and Add, or click X on a row to remove. Changes save automatically.");
     }
     ImGui::EndChild();

@@ -39,7 +39,7 @@ class ChartTab : public testing::UiOnSim {
         ASSERT_EQ(engine_->paper_broker().fills().size(), 2u);
     }
     int count_after(const std::string& from, const std::string& text) const {
-        const auto texts = shown_.after(from);
+        const auto texts = after(from);
         return static_cast<int>(std::count(texts.begin(), texts.end(), text));
     }
 };
@@ -51,12 +51,12 @@ TEST_F(ChartTab, LinesAtTheLotsLevelsAMarkerPerFillAndNoRequestWhileDrawing) {
     sim_->clear_requests();
     open_tab("Chart");
 
-    EXPECT_TRUE(shown_.shows(level_label("Entry", s.avg_price)));
-    EXPECT_TRUE(shown_.shows(level_label("Stop", s.stop_price)));
-    EXPECT_TRUE(shown_.shows(level_label("Target", s.target_price)));
-    EXPECT_TRUE(shown_.shows(level_label("Peak", s.peak_price)));
-    EXPECT_TRUE(same(shown_.colour_of(level_label("Stop", s.stop_price)), palette::kLossRed));
-    EXPECT_FALSE(shown_.shows(level_label("Buy limit", s.pending_limit_price)));
+    EXPECT_TRUE(shows(level_label("Entry", s.avg_price)));
+    EXPECT_TRUE(shows(level_label("Stop", s.stop_price)));
+    EXPECT_TRUE(shows(level_label("Target", s.target_price)));
+    EXPECT_TRUE(shows(level_label("Peak", s.peak_price)));
+    EXPECT_TRUE(same(colour_of(level_label("Stop", s.stop_price)), palette::kLossRed));
+    EXPECT_FALSE(shows(level_label("Buy limit", s.pending_limit_price)));
     // One buy and one sell in the journals, one marker each.
     EXPECT_EQ(count_after("AAPL", "B"), 1);
     EXPECT_EQ(count_after("AAPL", "S"), 1);
@@ -67,15 +67,15 @@ TEST_F(ChartTab, LinesAtTheLotsLevelsAMarkerPerFillAndNoRequestWhileDrawing) {
     const auto price = shown_.item("##price");
     ASSERT_TRUE(price.has_value());
     hover(ImVec2(price->max.x - 1.0f, (price->min.y + price->max.y) * 0.5f));
-    EXPECT_TRUE(shown_.shows(ohlc(view.trigger.back()))) << ohlc(view.trigger.back());
-    EXPECT_TRUE(shown_.shows(bar_time_text(view.trigger.back().time, false)));
+    EXPECT_TRUE(shows(ohlc(view.trigger.back()))) << ohlc(view.trigger.back());
+    EXPECT_TRUE(shows(bar_time_text(view.trigger.back().time, false)));
 
     click("Daily");
     EXPECT_TRUE(ui_.chart.daily);
     hover(ImVec2(price->max.x - 1.0f, (price->min.y + price->max.y) * 0.5f));
     ASSERT_FALSE(view.daily.empty());
-    EXPECT_TRUE(shown_.shows(ohlc(view.daily.back()))) << ohlc(view.daily.back());
-    EXPECT_TRUE(shown_.shows(bar_time_text(view.daily.back().time, true)));
+    EXPECT_TRUE(shows(ohlc(view.daily.back()))) << ohlc(view.daily.back());
+    EXPECT_TRUE(shows(bar_time_text(view.daily.back().time, true)));
 
     EXPECT_EQ(rest_requests(), 0);
 }
@@ -88,18 +88,18 @@ TEST_F(ChartTab, EquitySinceStartAndThePaperRealizedCurve) {
     open_tab("Chart");
     char line[64];
     std::snprintf(line, sizeof line, "Equity since start  $%.2f", equity.back().equity);
-    EXPECT_TRUE(shown_.shows(line)) << line;
+    EXPECT_TRUE(shows(line)) << line;
 
     const double realized = engine_->paper_fills(10).back().pnl;
     char value[32];
     std::snprintf(value, sizeof value, "%+.2f", realized);
-    EXPECT_TRUE(shown_.shows("Paper realized P&L "));
+    EXPECT_TRUE(shows("Paper realized P&L "));
     EXPECT_TRUE(same(colour_after("Paper realized P&L ", value), palette::pnl_colour(realized)));
 
     // Live mode has no paper curve.
     engine_->set_live_trading(true);
     draw();
-    EXPECT_FALSE(shown_.shows("Paper realized P&L "));
+    EXPECT_FALSE(shows("Paper realized P&L "));
 }
 
 TEST_F(ChartTab, FollowsTheWatchlistSelectionAndItsOwnList) {
@@ -108,7 +108,7 @@ TEST_F(ChartTab, FollowsTheWatchlistSelectionAndItsOwnList) {
     click("MSFT");
     open_tab("Chart");
     EXPECT_EQ(ui_.chart.ticker, "MSFT");
-    EXPECT_TRUE(shown_.shows("No bars for MSFT yet: they arrive with its next evaluation."));
+    EXPECT_TRUE(shows("No bars for MSFT yet: they arrive with its next evaluation."));
 
     click("AAPL");  // the tab's own list
     EXPECT_EQ(ui_.chart.ticker, "AAPL");

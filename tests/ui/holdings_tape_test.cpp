@@ -79,11 +79,11 @@ TEST_F(HoldingsAndTape, RunnerLotsHoldingsWithoutSharesAndTheSums) {
                                                     "-6.00",
                                                     "   Realized (this lot, including scale-outs) ",
                                                     "-7.50",
-                                                    shown_.after("-7.50").front()}));
-    EXPECT_TRUE(same(shown_.colour_of("+14.00"), palette::kGainGreen));
-    EXPECT_TRUE(same(shown_.colour_of("-20.00"), palette::kLossRed));
-    EXPECT_TRUE(same(shown_.colour_of("-7.50"), palette::kLossRed));
-    EXPECT_FALSE(shown_.shows("No open lots."));
+                                                    after("-7.50").front()}));
+    EXPECT_TRUE(same(colour_of("+14.00"), palette::kGainGreen));
+    EXPECT_TRUE(same(colour_of("-20.00"), palette::kLossRed));
+    EXPECT_TRUE(same(colour_of("-7.50"), palette::kLossRed));
+    EXPECT_FALSE(shows("No open lots."));
 
     const auto t = tape();
     // Symbol, Price, Action, Window, Score, Qty, Avg, P&L, Order, then the six committees.
@@ -97,7 +97,7 @@ TEST_F(HoldingsAndTape, RunnerLotsHoldingsWithoutSharesAndTheSums) {
     EXPECT_EQ(
         std::vector<std::string>(t.begin() + 15, t.begin() + 24),
         (std::vector<std::string>{"HOLD", "0.00", "PASS", "CLOSED", "0", "0", "-", "-", "-"}));
-    EXPECT_TRUE(same(shown_.colour_of("PASS"), palette::kNeutralGrey));
+    EXPECT_TRUE(same(colour_of("PASS"), palette::kNeutralGrey));
 }
 
 TEST_F(HoldingsAndTape, RestingOrdersPendingOrdersFrozenAndUsed) {
@@ -138,15 +138,15 @@ TEST_F(HoldingsAndTape, RestingOrdersPendingOrdersFrozenAndUsed) {
     EXPECT_EQ(order_of("FROZ"), "frozen");
     EXPECT_EQ(order_of("USED"), "used");
     EXPECT_EQ(order_of("FILL"), "fill 33.25");
-    EXPECT_TRUE(same(shown_.colour_of("frozen"), palette::kActionAmber));
+    EXPECT_TRUE(same(colour_of("frozen"), palette::kActionAmber));
     EXPECT_TRUE(same(colour_after("Committee tape", "partially_filled"), palette::kActionAmber));
-    EXPECT_TRUE(same(shown_.colour_of("used"), palette::kActionBlue));
+    EXPECT_TRUE(same(colour_of("used"), palette::kActionBlue));
 }
 
 TEST_F(HoldingsAndTape, NoLotsSaysSo) {
     start_with({lot("AAPL", 0, 0.0, 0.0)});
-    EXPECT_TRUE(same(shown_.colour_of("No open lots."), label_colour()));
-    EXPECT_FALSE(shown_.shows("Open P&L "));
+    EXPECT_TRUE(same(colour_of("No open lots."), label_colour()));
+    EXPECT_FALSE(shows("Open P&L "));
 }
 
 }  // namespace

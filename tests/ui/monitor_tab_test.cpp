@@ -28,12 +28,12 @@ TEST_F(MonitorTab, TradeCardsShowOnlyTheLinesADecisionHas) {
         engine_->evaluate(t);
     open_monitor();
 
-    EXPECT_EQ(shown_.after("Trade card"),
+    EXPECT_EQ(after("Trade card"),
               (std::vector<std::string>{"AAPL", "Setup: Pullback to the 20-bar mean",
                                         "Logic: Daily uptrend, hourly oversold", "MSFT",
                                         "Thesis: WAIT  ARMED", "Risk: Stop under the swing low"}));
     // Both evaluated tickers read their decision in the list and the tape, coloured by word.
-    EXPECT_EQ(shown_.count("WAIT ARMED"), 2);
+    EXPECT_EQ(count("WAIT ARMED"), 2);
     EXPECT_TRUE(same(colour_after("Committee tape", "WAIT"), palette::kActionBlue));
     EXPECT_TRUE(same(colour_after("Committee tape", "ARMED"), palette::kActionBlue));
 }
@@ -43,17 +43,17 @@ TEST_F(MonitorTab, TheMarketLineShowsWhileConnectedToAMarketThatIsNotOpen) {
     sim_->set_clock_state(sim::ClockState::closed);
     open_monitor();
     const char* line = "Market is closed. Last print + last-session scores (not live RTH tape).";
-    EXPECT_FALSE(shown_.shows(line));  // not connected: no market line
+    EXPECT_FALSE(shows(line));  // not connected: no market line
 
     connect();
     draw();
-    EXPECT_TRUE(same(shown_.colour_of(line), palette::kMarketAmber));
+    EXPECT_TRUE(same(colour_of(line), palette::kMarketAmber));
 
     sim_->set_clock_state(sim::ClockState::open);
     engine_->disconnect();
     connect();
     draw();
-    EXPECT_FALSE(shown_.shows(line));
+    EXPECT_FALSE(shows(line));
 }
 
 }  // namespace

@@ -32,10 +32,10 @@ TEST_F(PaperTab, HundredFillsListOneHundredDownToTwentyOne) {
     open_tab("Paper");
 
     std::string equity_line;
-    for (const ShownText& t : shown_.texts()) {
+    for (const ShownText& t : shown_.texts) {
         if (t.text.rfind("Paper equity $", 0) == 0) equity_line = t.text;
     }
-    const auto rows = shown_.after(equity_line);
+    const auto rows = after(equity_line);
     ASSERT_EQ(rows.size(), 80u * 6u);
     for (std::size_t r = 0; r < 80; ++r) {
         const PaperFill& f = fills[99 - r];
@@ -46,7 +46,7 @@ TEST_F(PaperTab, HundredFillsListOneHundredDownToTwentyOne) {
     EXPECT_EQ(rows[0 * 6 + 5], "fill 100  pnl +1.00");  // a sell: reason and P&L
     EXPECT_EQ(rows[1 * 6 + 5], "fill 99");              // a buy: its reason alone
     EXPECT_EQ(rows[79 * 6 + 5], "fill 21");
-    EXPECT_FALSE(shown_.shows("fill 20"));
+    EXPECT_FALSE(shows("fill 20"));
 }
 
 TEST_F(PaperTab, SaysWhichBookTradesAndShowsItsNumbers) {
@@ -54,19 +54,19 @@ TEST_F(PaperTab, SaysWhichBookTradesAndShowsItsNumbers) {
     paper_fills(1);
     draw();
     open_tab("Paper");
-    EXPECT_TRUE(same(shown_.colour_of("Local paper book — fills are simulated on this PC and "
-                                      "appended to paper_blotter.jsonl."),
+    EXPECT_TRUE(same(colour_of("Local paper book — fills are simulated on this PC and "
+                               "appended to paper_blotter.jsonl."),
                      palette::kPaperAmber));
     const AccountSummary account = engine_->account_summary();
     char numbers[96];
     std::snprintf(numbers, sizeof numbers, "Paper equity $%.2f   Cash $%.2f", account.equity,
                   account.cash);
-    EXPECT_TRUE(shown_.shows(numbers)) << numbers;
+    EXPECT_TRUE(shows(numbers)) << numbers;
 
     engine_->set_live_trading(true);
     draw();
-    EXPECT_TRUE(same(shown_.colour_of("Live mode is on. Paper blotter is paused. Uncheck live "
-                                      "orders to simulate locally."),
+    EXPECT_TRUE(same(colour_of("Live mode is on. Paper blotter is paused. Uncheck live "
+                               "orders to simulate locally."),
                      palette::kLiveRed));
 }
 

@@ -22,15 +22,14 @@ TEST_F(ScoutTab, RunIsGreyedWhileARunGoesApplyStaysAndBringsMonitorNextFrame) {
     make_engine(false);
     draw();
     open_tab("Scout");
-    EXPECT_TRUE(
-        same(shown_.colour_of("Connect on the Connection tab first."), palette::kMarketAmber));
+    EXPECT_TRUE(same(colour_of("Connect on the Connection tab first."), palette::kMarketAmber));
     EXPECT_TRUE(shown_.item("Run swing scout")->enabled);
 
     connect();
     // The universe list answers slowly, so the run is still going while the frames below draw.
     sim_->inject(sim::Fault(sim::FaultKind::slow, 1, "/markets/etb", 0, {}, 1500));
     draw();
-    EXPECT_FALSE(shown_.shows("Connect on the Connection tab first."));
+    EXPECT_FALSE(shows("Connect on the Connection tab first."));
     click("Run swing scout");
     ASSERT_TRUE(engine_->scout_running());
     draw();
@@ -57,8 +56,8 @@ TEST_F(ScoutTab, TheResultTableShowsEachCandidateInItsColours) {
 
     draw();
     open_tab("Scout");
-    EXPECT_TRUE(shown_.shows(engine_->scout_status()));
-    const auto table = shown_.after(engine_->scout_status());
+    EXPECT_TRUE(shows(engine_->scout_status()));
+    const auto table = after(engine_->scout_status());
     ASSERT_GE(table.size(), rows.size() * 7);
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const ScoutCandidate& c = rows[i];
@@ -73,10 +72,10 @@ TEST_F(ScoutTab, TheResultTableShowsEachCandidateInItsColours) {
     const bool any_fail = std::any_of(rows.begin(), rows.end(), [](auto& c) { return !c.pass; });
     EXPECT_TRUE(any_pass || any_fail);
     if (any_pass) {
-        EXPECT_TRUE(same(shown_.colour_of("YES"), palette::kGainGreen));
+        EXPECT_TRUE(same(colour_of("YES"), palette::kGainGreen));
     }
     if (any_fail) {
-        EXPECT_TRUE(same(shown_.colour_of("no"), palette::kLossRed));
+        EXPECT_TRUE(same(colour_of("no"), palette::kLossRed));
     }
 }
 
@@ -86,13 +85,13 @@ TEST_F(ScoutTab, TheAutoScoutSwitchAndItsTwoTexts) {
     open_tab("Scout");
     const char* off =
         "Off: Scout only runs when you click the button. Apply does not remove names.";
-    EXPECT_TRUE(same(shown_.colour_of(off), label_colour()));
+    EXPECT_TRUE(same(colour_of(off), label_colour()));
 
     click("Auto-scout through the day");
     EXPECT_TRUE(engine_->auto_scout());
     draw();
-    EXPECT_FALSE(shown_.shows(off));
-    EXPECT_TRUE(shown_.shows(
+    EXPECT_FALSE(shows(off));
+    EXPECT_TRUE(shows(
         "On: Scout runs 5 minutes before the open to refresh overnight leads and drop dead names "
         "(open lots stay), then about every 30 minutes while the market is open."));
     EXPECT_NE(read_settings().find("\"enable_auto_scout\": true"), std::string::npos)

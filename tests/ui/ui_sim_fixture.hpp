@@ -13,7 +13,7 @@
 #include "imgui_frame.hpp"
 #include "ui/main_window.hpp"
 #include "ui/style.hpp"
-#include "ui/view_output.hpp"
+#include "ui/widgets.hpp"
 
 namespace ostrel::ui::testing {
 
@@ -36,9 +36,11 @@ class UiOnSim : public ostrel::testing::EngineOnSim {
         io.KeyMap[ImGuiKey_Backspace] = kBackspaceIndex;
 #endif
         apply_style();
+        watch_shown(&shown_);
         start_sim();
     }
     void TearDown() override {
+        watch_shown(nullptr);
         EngineOnSim::TearDown();
         ImGui::DestroyContext();
     }
@@ -51,7 +53,8 @@ class UiOnSim : public ostrel::testing::EngineOnSim {
         ImGui::Render();
     }
 
-    /// Hover, press and release the left button over a widget of the last frame.
+    /// Hover, press and release the left button over a widget of the last frame (by its
+    /// caption: the part of the label before any "##").
     void click(const std::string& label) {
         const auto item = shown_.item(label);
         ASSERT_TRUE(item.has_value()) << "no widget " << label;
@@ -112,9 +115,41 @@ class UiOnSim : public ostrel::testing::EngineOnSim {
     /// The texts drawn after the first `from` and before the first following `to`.
     std::vector<std::string> texts_between(const std::string& from, const std::string& to) const {
         std::vector<std::string> out;
-        for (const std::string& t : shown_.after(from)) {
+        for (const std::string& t : after(from)) {
             if (t == to) break;
             out.push_back(t);
+        }
+        return out;
+    }
+
+    /// How many texts of the last frame were exactly `text`.
+    int count(const std::string& text) const {
+        int n = 0;
+        for (const ShownText& t : shown_.texts)
+            n += t.text == text ? 1 : 0;
+        return n;
+    }
+    bool shows(const std::string& text) const {
+        return count(text) > 0;
+    }
+    /// The colour of the first text that was exactly `text`.
+    std::optional<ImVec4> colour_of(const std::string& text) const {
+        for (const ShownText& t : shown_.texts) {
+            if (t.text == text) return t.colour;
+        }
+        return std::nullopt;
+    }
+    /// The texts drawn after the first one that was exactly `text` (all when there is none).
+    std::vector<std::string> after(const std::string& text) const {
+        std::vector<std::string> out;
+        bool seen = false;
+        for (const ShownText& t : shown_.texts) {
+            if (seen) out.push_back(t.text);
+            seen = seen || t.text == text;
+        }
+        if (!seen) {
+            for (const ShownText& t : shown_.texts)
+                out.push_back(t.text);
         }
         return out;
     }
@@ -122,7 +157,7 @@ class UiOnSim : public ostrel::testing::EngineOnSim {
     /// The colour of the first `text` drawn after the first `from`.
     std::optional<ImVec4> colour_after(const std::string& from, const std::string& text) const {
         bool seen = false;
-        for (const ShownText& t : shown_.texts()) {
+        for (const ShownText& t : shown_.texts) {
             if (seen && t.text == text) return t.colour;
             seen = seen || t.text == from;
         }
@@ -144,7 +179,7 @@ class UiOnSim : public ostrel::testing::EngineOnSim {
         return n;
     }
 
-    ViewRecorder shown_;
+    ShownItems shown_;
     UiState ui_;
 
   private:
