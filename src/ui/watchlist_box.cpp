@@ -73,6 +73,8 @@ void draw_watchlist_box(Engine& engine, const std::vector<SymbolState>& rows,
     ImGui::SetNextItemWidth(90.0f);
     const bool entered = input_text("##ticker", state.ticker.data(), state.ticker.size(),
                                     ImGuiInputTextFlags_EnterReturnsTrue);
+    // Enter leaves the field; taking it back lets the next ticker be typed straight away.
+    if (entered) ImGui::SetKeyboardFocusHere(-1);
     ImGui::SameLine();
     const bool add = button("Add");
     if (add || entered) {

@@ -37,9 +37,12 @@ TEST_F(WatchlistBox, EnterAddsLikeAddAndARefusedAddKeepsTheText) {
     EXPECT_EQ(field(), "");
     draw();
     EXPECT_TRUE(shows("Added MSFT to Monitor."));
+    type("tsla");  // the field keeps the keyboard after Enter
+    press_enter();
+    EXPECT_EQ(listed(), (std::vector<std::string>{"AAPL", "MSFT", "TSLA"}));
 
     click("Add");  // an empty field is refused
-    EXPECT_EQ(listed().size(), 2u);
+    EXPECT_EQ(listed().size(), 3u);
     click("");  // the ticker field has no caption
     type("   ");
     press_enter();
@@ -50,7 +53,7 @@ TEST_F(WatchlistBox, EnterAddsLikeAddAndARefusedAddKeepsTheText) {
     clear_field();
     type("nvda");
     click("Add");
-    EXPECT_EQ(listed(), (std::vector<std::string>{"AAPL", "MSFT", "NVDA"}));
+    EXPECT_EQ(listed(), (std::vector<std::string>{"AAPL", "MSFT", "NVDA", "TSLA"}));
     EXPECT_EQ(field(), "");
 }
 
