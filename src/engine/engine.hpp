@@ -119,6 +119,13 @@ class Engine {
     /// The Scout's progress line (its last log line, or why it is idle).
     std::string scout_status() const;
 
+    // --- the Connection tab and the account strip (engine_connection_views.cpp) ---
+
+    /// The switches, counts, stream, budget, market and account lines of the Connection tab
+    /// (not const: reading the budget forgets the sends that left its one-minute window).
+    ConnectionView connection_view();
+    SpendRule spend_rule() const;
+
     // --- chart and paper views, copies that make no request (engine_chart_views.cpp) ---
 
     /// The ticker's bars of its last evaluation, the levels of its lot and order, its fills.

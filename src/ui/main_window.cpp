@@ -4,6 +4,7 @@
 #include "engine/engine.hpp"
 #include "ui/account_strip.hpp"
 #include "ui/chart_tab.hpp"
+#include "ui/connection_tab.hpp"
 #include "ui/imgui_compat.hpp"
 #include "ui/log_tab.hpp"
 #include "ui/monitor_tab.hpp"
@@ -18,11 +19,6 @@ constexpr ImGuiWindowFlags kMainWindowFlags =
     ImGuiWindowFlags_NoScrollbar | ImGuiWindowFlags_NoCollapse |
     ImGuiWindowFlags_NoBringToFrontOnFocus;
 
-// The tabs whose content has not been built yet show one plain line.
-void draw_connection_tab(Engine&, UiState&) {
-    ImGui::TextUnformatted("Connecting to the broker is not available yet.");
-}
-
 }  // namespace
 
 void draw_main_window(Engine& engine, UiState& state) {
@@ -36,7 +32,7 @@ void draw_main_window(Engine& engine, UiState& state) {
 
     if (ImGui::BeginTabBar("main")) {
         if (ImGui::BeginTabItem("Connection")) {
-            draw_connection_tab(engine, state);
+            draw_connection_tab(engine, state.connection);
             ImGui::EndTabItem();
         }
         if (ImGui::BeginTabItem("Scout")) {

@@ -1,4 +1,4 @@
-// The main window: covers the viewport every frame, five tabs in order, Monitor on request.
+// The main window: covers the viewport every frame, six tabs in order, Monitor on request.
 #include "ui/main_window.hpp"
 
 #include <filesystem>
