@@ -87,7 +87,7 @@ Canvas draw_chart(const Report& r, int width, int height) {
         c.text(8, yy - 4, dollars(v), kAxisText);
     }
     for (int k = 0; k <= 2; ++k) {
-        const double v = ddp.lo * k / 2.0;
+        const double v = k == 0 ? 0.0 : ddp.lo * k / 2.0;  // no "-0.0%" at the top
         const int yy = static_cast<int>(ddp.y(v));
         c.fill_rect(left, yy, right, yy + 1, kGrid);
         char buf[32];
