@@ -90,7 +90,7 @@ void advance_window(const BarSeries& bars, std::int64_t now, std::int64_t lookba
 class Replayer {
   public:
     Replayer(const History& history, const ReplayOptions& options)
-        : history_(history), options_(options), paper_({}, options.starting_cash), pdt_({}) {
+        : options_(options), paper_({}, options.starting_cash), pdt_({}) {
         ctx_.settings = options.settings;
         ctx_.live = false;
         ctx_.pdt_protection = options.settings.enable_pdt_protection;
@@ -288,7 +288,6 @@ class Replayer {
         }
     }
 
-    const History& history_;
     const ReplayOptions& options_;
     SimBroker paper_;
     PdtGuard pdt_;
