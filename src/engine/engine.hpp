@@ -23,6 +23,7 @@
 #include "broker/tradier_client.hpp"
 #include "committees/decision.hpp"
 #include "config/settings.hpp"
+#include "engine/chart_memory.hpp"
 #include "engine/engine_scout.hpp"
 #include "engine/engine_tick_rules.hpp"
 #include "engine/pdt_guard.hpp"
@@ -34,6 +35,7 @@
 namespace ostrel {
 
 struct TickerAnalysis;
+struct TriggerSelection;
 
 /// Trims surrounding whitespace and upper-cases a typed ticker (inner spaces stay).
 std::string normalise_ticker(const std::string& text);
@@ -122,6 +124,17 @@ class Engine {
     ConnectionView connection_view();
     SpendRule spend_rule() const;
 
+    // --- chart and paper views, copies that make no request (engine_chart_views.cpp) ---
+
+    /// The ticker's bars of its last evaluation, the levels of its lot and order, its fills.
+    ChartView chart_view(const std::string& ticker) const;
+    /// The equity of every tick since the engine started (thinned when very long).
+    std::vector<EquitySample> equity_samples() const;
+    /// The newest `newest` fills of the paper book, oldest first.
+    std::vector<PaperFillRow> paper_fills(std::size_t newest) const;
+    /// The paper book's realized P&L after each of its sells.
+    std::vector<RealizedPoint> paper_realized_curve() const;
+
     // --- the Monitor list (engine_monitor.cpp) ---
 
     /// Adds a typed ticker; false when the text is empty after normalising.
@@ -173,6 +186,10 @@ class Engine {
     void seed_missing_prices(const std::vector<std::string>& tickers);
     void evaluate_in_order(const std::vector<std::string>& tickers);
     void mark_paper_book();
+    /// Keeps the equity of this tick for the chart.
+    void sample_equity();
+    /// Keeps a copy of the bars an evaluation fetched for the chart.
+    void remember_chart_series(const std::string& ticker, const TriggerSelection& selection);
 
     /// Sets one of the lock-free switches together with its settings field (engine lock held
     /// by the caller), so a saved copy never disagrees with what the worker sees.
@@ -225,6 +242,7 @@ class Engine {
     std::string watchlist_message_;  ///< engine lock
     std::string session_token_;      ///< engine lock; overrides the saved token when set
     PdtGuard pdt_;                   ///< loaded from the two fill journals
+    ChartMemory chart_;              ///< engine lock
 
     // Lock-free mirrors of settings_.live_trading, .enable_pdt_protection, .enable_auto_scout.
     std::atomic<bool> live_trading_{false};

@@ -33,6 +33,7 @@ void Engine::evaluate(const std::string& ticker) {
             return client_.time_and_sales(ticker, std::string(interval));
         },
         [&]() -> std::expected<BarSeries, std::string> { return client_.daily_history(ticker); });
+    remember_chart_series(ticker, selection);
     TickerAnalysis a = analyze_ticker(selection, quote_mark, market, ticker, settings);
     {
         std::lock_guard lock(hook_mutex_);
