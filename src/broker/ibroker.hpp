@@ -22,11 +22,14 @@ struct OrderRequest {
 /// The broker's order id, or the error text of a refused or unsent order.
 using OrderResult = std::expected<std::string, std::string>;
 
-/// Outcome of cancel and modify calls.
-struct ActionResult {
-    bool ok = false;
-    std::string message;  ///< empty when ok, the error text otherwise
-};
+/// Outcome of cancel and modify calls: nothing when done, else the error text. The simulator's
+/// book answers its own cancels and changes in the same shape.
+using ActionResult = std::expected<void, std::string>;
+
+/// The error text of a failed action; empty when it was done.
+inline std::string action_error(const ActionResult& result) {
+    return result ? std::string() : result.error();
+}
 
 /// Account values in dollars.
 struct AccountSnapshot {

@@ -56,24 +56,24 @@ ActionResult SimBroker::cancel(const std::string& order_id) {
         stops_.erase(target->second.stop_id);
         targets_.erase(target);
     }
-    return {true, ""};
+    return {};
 }
 
 ActionResult SimBroker::modify_stop(const std::string& order_id, double new_stop) {
     std::lock_guard lock(mutex_);
     const auto it = stops_.find(order_id);
-    if (it == stops_.end()) return {false, "Paper stop not found"};
-    if (new_stop <= 0.0) return {false, "Invalid stop"};
+    if (it == stops_.end()) return std::unexpected("Paper stop not found");
+    if (new_stop <= 0.0) return std::unexpected("Invalid stop");
     it->second.stop_price = new_stop;
     const std::string symbol = it->second.symbol;
     if (const auto last = last_prices_.find(symbol); last != last_prices_.end()) {
         trigger_stops_locked(symbol, last->second);
     }
-    return {true, ""};
+    return {};
 }
 
 ActionResult SimBroker::modify_limit(const std::string&, double, const std::string&) {
-    return {false, "Limit modify not supported"};
+    return std::unexpected("Limit modify not supported");
 }
 
 void SimBroker::mark_price(const std::string& symbol, double price) {

@@ -3,11 +3,11 @@
 
 #include <chrono>
 #include <fstream>
-#include <sstream>
 
 #include <nlohmann/json.hpp>
 
 #include "log/activity_log.hpp"
+#include "market/number_text.hpp"
 
 namespace ostrel {
 
@@ -16,12 +16,6 @@ namespace {
 std::string json_string(const std::string& s) {
     // A quote or backslash in a reason must not break the line; plain text is unchanged.
     return nlohmann::json(s).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}
-
-std::string stream_number(double v) {
-    std::ostringstream out;
-    out << v;
-    return out.str();
 }
 
 std::int64_t wall_ms() {

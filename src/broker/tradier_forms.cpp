@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+#include "market/number_text.hpp"
+
 namespace ostrel {
 
 std::string url_encode(std::string_view value) {
@@ -28,9 +30,7 @@ std::string url_encode(std::string_view value) {
 }
 
 std::string price_text(double price) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.2f", price);
-    return text;
+    return two_decimals(price);
 }
 
 std::string quotes_query(const std::vector<std::string>& symbols) {

@@ -82,18 +82,18 @@ OrderResult TradierClient::place_order(const OrderRequest& order) {
 ActionResult TradierClient::send_action(const std::string& method, const std::string& path,
                                         const std::string& body) {
     auto response = request(method, path, {}, body);
-    if (!response) return ActionResult{false, response.error()};
+    if (!response) return std::unexpected(response.error());
     // The broker's downstream checks can refuse a change or a cancel inside a 200 answer;
     // reporting that as done would leave the engine believing in an order state that is false.
     const std::string refused = parse_errors_member(response->body);
-    if (!refused.empty()) return ActionResult{false, "Tradier refused: " + refused};
-    return ActionResult{true, {}};
+    if (!refused.empty()) return std::unexpected("Tradier refused: " + refused);
+    return {};
 }
 
 ActionResult TradierClient::modify_stop(const std::string& order_id, double new_stop) {
     const std::string prefix = account_prefix();
-    if (prefix.empty()) return ActionResult{false, kNoAccountId};
-    if (order_id.empty() || !(new_stop > 0.0)) return ActionResult{false, "Invalid stop modify"};
+    if (prefix.empty()) return std::unexpected(kNoAccountId);
+    if (order_id.empty() || !(new_stop > 0.0)) return std::unexpected("Invalid stop modify");
     return send_action("PUT", prefix + "/orders/" + url_encode(order_id),
                        stop_change_form(new_stop));
 }
@@ -101,16 +101,16 @@ ActionResult TradierClient::modify_stop(const std::string& order_id, double new_
 ActionResult TradierClient::modify_limit(const std::string& order_id, double new_price,
                                          const std::string& duration) {
     const std::string prefix = account_prefix();
-    if (prefix.empty()) return ActionResult{false, kNoAccountId};
-    if (order_id.empty() || !(new_price > 0.0)) return ActionResult{false, "Invalid limit modify"};
+    if (prefix.empty()) return std::unexpected(kNoAccountId);
+    if (order_id.empty() || !(new_price > 0.0)) return std::unexpected("Invalid limit modify");
     return send_action("PUT", prefix + "/orders/" + url_encode(order_id),
                        limit_change_form(new_price, duration));
 }
 
 ActionResult TradierClient::cancel_order(const std::string& order_id) {
     const std::string prefix = account_prefix();
-    if (prefix.empty()) return ActionResult{false, kNoAccountId};
-    if (order_id.empty()) return ActionResult{false, "Empty order id"};
+    if (prefix.empty()) return std::unexpected(kNoAccountId);
+    if (order_id.empty()) return std::unexpected("Empty order id");
     return send_action("DELETE", prefix + "/orders/" + url_encode(order_id), {});
 }
 

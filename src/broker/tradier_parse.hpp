@@ -28,6 +28,9 @@ std::string json_id(const nlohmann::json& object);
 /// Reads one decimal number from text as strtod does (leading blanks, stops at the first
 /// character that cannot continue it); false without a digit or for an out-of-range value.
 bool parse_decimal(std::string_view text, double& out);
+/// The body as JSON, an empty body as an empty object; a malformed body throws the library's
+/// parse error.
+nlohmann::json parse_or_empty_object(std::string_view body);
 
 // --- one parser per endpoint; exceptions never escape ---
 

@@ -13,11 +13,6 @@ using nlohmann::json;
 
 namespace {
 
-json parse_or_empty_object(std::string_view body) {
-    if (body.empty()) return json::object();
-    return json::parse(body);
-}
-
 /// Nearest whole number, halves away from zero, kept inside 32 bits.
 std::int32_t whole_shares(double value) {
     const double r = std::round(value);

@@ -13,11 +13,6 @@ using nlohmann::json;
 
 namespace {
 
-json parse_or_empty_object(std::string_view body) {
-    if (body.empty()) return json::object();
-    return json::parse(body);
-}
-
 /// The broker sends one item as a bare object and a list as an array; null means none.
 template <typename Fn>
 void for_each_item(const json& value, Fn&& fn) {

@@ -9,6 +9,11 @@
 
 namespace ostrel {
 
+nlohmann::json parse_or_empty_object(std::string_view body) {
+    if (body.empty()) return nlohmann::json::object();
+    return nlohmann::json::parse(body);
+}
+
 bool parse_decimal(std::string_view text, double& out) {
     std::size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))

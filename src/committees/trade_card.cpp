@@ -6,22 +6,11 @@
 #include <string>
 #include <utility>
 
+#include "market/number_text.hpp"
+
 namespace ostrel {
 
 namespace {
-
-std::string fixed2(double v) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.2f", v);
-    return buf;
-}
-
-/// A number as a default-formatted stream writes it: "%g", six significant digits.
-std::string default_format(double v) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%g", v);
-    return buf;
-}
 
 const char* action_suffix(const std::string& action) {
     if (action == "WAIT") return "  (daily permission, waiting for 1H trigger)";
@@ -52,13 +41,14 @@ void write_trade_card(FinalDecision& d, const CardFacts& f, const Settings& cfg)
     d.thesis = d.action + "  " + d.window + action_suffix(d.action);
     if (d.trigger) d.thesis += "  · " + d.momentum_label;
 
-    std::string setup = "LONG  entry ~" + fixed2(f.price);
-    if (stop > 0.0) setup += "  |  SL " + fixed2(stop) + " (" + fixed2(cfg.atr_stop_mult) + " ATR)";
+    std::string setup = "LONG  entry ~" + two_decimals(f.price);
+    if (stop > 0.0)
+        setup += "  |  SL " + two_decimals(stop) + " (" + two_decimals(cfg.atr_stop_mult) + " ATR)";
     if (target > 0.0)
-        setup += "  |  TP1 " + fixed2(target) + " (" + fixed2(reward) + "R scale 1/3)";
-    setup += "  |  TP2 trail peak-" + fixed2(cfg.trail_atr_mult) + " ATR";
-    setup += "  |  risk " + fixed2(cfg.max_dollar_risk_pct) + "%–" +
-             fixed2(cfg.max_trade_risk_pct) + "% equity";
+        setup += "  |  TP1 " + two_decimals(target) + " (" + two_decimals(reward) + "R scale 1/3)";
+    setup += "  |  TP2 trail peak-" + two_decimals(cfg.trail_atr_mult) + " ATR";
+    setup += "  |  risk " + two_decimals(cfg.max_dollar_risk_pct) + "%–" +
+             two_decimals(cfg.max_trade_risk_pct) + "% equity";
     d.setup = std::move(setup);
 
     d.logic = "Daily " + d.trend_label + " / " + f.strategy + ". Trigger " + d.momentum_label +
@@ -71,7 +61,7 @@ void write_trade_card(FinalDecision& d, const CardFacts& f, const Settings& cfg)
     if (f.toxic) risk += "VPIN elevated. ";
     if (f.systemic) risk += "Systemic risk. ";
     if (f.incoherent) risk += "Tape incoherent. ";
-    risk += "Do not scale before " + default_format(cfg.min_rr > 0.0 ? cfg.min_rr : 2.0) + "R.";
+    risk += "Do not scale before " + stream_number(cfg.min_rr > 0.0 ? cfg.min_rr : 2.0) + "R.";
     d.risk = std::move(risk);
 
     d.reasons.insert(d.reasons.begin(), d.thesis);

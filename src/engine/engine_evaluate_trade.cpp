@@ -1,8 +1,9 @@
 // The trading half of an evaluation: the open lot's exits, a pending order, a dying overnight
 // plan, a new entry and the broker-side protection.
 #include <cstdio>
-#include "engine/number_text.hpp"
+#include "market/number_text.hpp"
 
+#include "broker/order_words.hpp"
 #include "committees/analysis.hpp"
 #include "engine/engine.hpp"
 #include "engine/evaluation_steps.hpp"
@@ -18,10 +19,6 @@
 
 namespace ostrel {
 namespace {
-
-bool buy_side(const std::string& side) {
-    return side == "buy" || side == "buy_to_cover";
-}
 
 bool pending(const SymbolState& s) {
     return s.order_in_flight || !s.pending_order_id.empty();
@@ -39,11 +36,11 @@ std::string frozen_line(const SymbolState& s) {
 bool pull_pending_buy(const TradingContext& ctx, SymbolState& s) {
     if (s.pending_order_id.empty()) return true;  // in flight without an id: nothing to cancel
     IBroker* broker = ctx.broker();
-    const ActionResult r =
-        broker ? broker->cancel(s.pending_order_id) : ActionResult{false, "not connected"};
-    if (!r.ok) {
+    const ActionResult r = broker ? broker->cancel(s.pending_order_id)
+                                  : ActionResult(std::unexpected("not connected"));
+    if (!r) {
         log_error(s.symbol,
-                  "Could not pull the pre-open buy " + s.pending_order_id + ": " + r.message);
+                  "Could not pull the pre-open buy " + s.pending_order_id + ": " + r.error());
         push_front_reason(s, "Could not pull the pre-open buy " + s.pending_order_id +
                                  " — trying again on the next pass");
         return false;
@@ -76,7 +73,7 @@ void Engine::trade_on_evaluation(SymbolState& s, const TickerAnalysis& a, const 
     } else if (pending(s)) {
         // No lot, an order pending: frozen; a pending buy's cap follows the tape down.
         push_front_reason(s, frozen_line(s));
-        if (buy_side(s.pending_side)) {
+        if (is_buy_side(s.pending_side)) {
             const double cap =
                 s.planned_buy_limit > 0.0 ? s.planned_buy_limit : s.pending_limit_price;
             s.planned_buy_limit = ratchet(cap, off_hours_price(quote, s.last_price));
@@ -85,7 +82,7 @@ void Engine::trade_on_evaluation(SymbolState& s, const TickerAnalysis& a, const 
     }
 
     // The overnight setup died before the open.
-    const bool buy_pending = pending(s) && buy_side(s.pending_side);
+    const bool buy_pending = pending(s) && is_buy_side(s.pending_side);
     const bool setup_died = !s.holding && !market_open && d.window == "CLOSED" &&
                             (s.planned_buy_limit > 0.0 || buy_pending);
     if (setup_died && (!buy_pending || pull_pending_buy(ctx, s))) {

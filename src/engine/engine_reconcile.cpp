@@ -148,10 +148,10 @@ void Engine::reconcile_live() {
     if (fill_booked) refresh_balances(trading_context(), "after confirmed broker fill");
     for (const auto& [ticker, id] : leftovers) {
         const ActionResult r = client_.cancel_order(id);
-        if (r.ok) {
+        if (r) {
             log_info(ticker, "Canceled leftover GTC stop " + id);
         } else {
-            log_info(ticker, "Cancel leftover stop " + id + ": " + r.message);
+            log_info(ticker, "Cancel leftover stop " + id + ": " + r.error());
         }
     }
     if (!imported.empty()) {

@@ -3,11 +3,11 @@
 
 #include <algorithm>
 
-#include "engine/number_text.hpp"
 #include "engine/order_submission.hpp"
 #include "engine/pdt_guard.hpp"
 #include "engine/session_time.hpp"
 #include "engine/sizing.hpp"
+#include "market/number_text.hpp"
 #include "market/timeframes.hpp"
 #include "state/price_rules.hpp"
 

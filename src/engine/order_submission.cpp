@@ -1,10 +1,11 @@
 // Order submission and fill booking, balance refresh and the pre-open limit cut.
 #include "engine/order_submission.hpp"
-#include "engine/number_text.hpp"
+#include "market/number_text.hpp"
 
 #include <cstdio>
 #include <sstream>
 
+#include "broker/order_words.hpp"
 #include "broker/sim_broker.hpp"
 #include "engine/pdt_guard.hpp"
 #include "engine/session_time.hpp"
@@ -12,13 +13,7 @@
 
 namespace ostrel {
 
-namespace {
-
-bool is_buy_side(const std::string& side) {
-    return side == "buy" || side == "buy_to_cover";
-}
-
-}  // namespace
+namespace {}  // namespace
 
 IBroker* TradingContext::broker() const {
     // Never fall back to the paper book while trading live: a lot the user means to trade at
@@ -166,8 +161,8 @@ void cut_overnight_buy_limit(const TradingContext& ctx, SymbolState& s, double x
     }
     if (!ctx.live_broker) return;
     const ActionResult r = ctx.live_broker->modify_limit(s.pending_order_id, x, "day");
-    if (!r.ok) {
-        log_info(s.symbol, "Could not cut overnight buy limit: " + r.message);
+    if (!r) {
+        log_info(s.symbol, "Could not cut overnight buy limit: " + r.error());
         return;
     }
     s.pending_limit_price = x;

@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "broker/order_words.hpp"
 #include "engine/session_time.hpp"
 
 namespace ostrel {
@@ -138,8 +139,8 @@ int count_day_trades(const std::vector<FillEvent>& events, std::int64_t now) {
         if (!day) continue;
         const std::int64_t d = days_from_civil(day->year, day->month, day->day);
         if (std::find(window.begin(), window.end(), d) == window.end()) continue;
-        const bool buy = e.side == "buy" || e.side == "buy_to_cover";
-        const bool sell = e.side == "sell" || e.side == "sell_short";
+        const bool buy = is_buy_side(e.side);
+        const bool sell = is_sell_side(e.side);
         if (!buy && !sell) continue;
         Flags& f = pairs[std::to_string(d) + '|' + e.symbol];
         f.buy = f.buy || buy;

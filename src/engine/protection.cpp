@@ -1,12 +1,13 @@
 // The protection sync: keep stop, place OCO, cancel and cancel all.
 #include "engine/protection.hpp"
-#include "engine/number_text.hpp"
+#include "market/number_text.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <utility>
 
+#include "broker/order_words.hpp"
 #include "engine/exits.hpp"
 #include "engine/session_time.hpp"
 #include "log/activity_log.hpp"
@@ -15,15 +16,6 @@
 namespace ostrel {
 
 namespace {
-
-bool active_status(const std::string& s) {
-    return s == "open" || s == "pending" || s == "partially_filled" || s == "submitted" ||
-           s == "ok";
-}
-
-bool sell_side(const std::string& side) {
-    return side == "sell" || side == "sell_short";
-}
 
 void cancel_target_pair(const TradingContext& ctx, SymbolState& s) {
     cancel_order_slot(ctx, s.symbol, s.resting_target_id);
@@ -45,15 +37,15 @@ bool free_slot_for_replacement(const TradingContext& ctx, const std::string& sym
         return true;
     }
     const ActionResult r = ctx.broker()->cancel(old_id);
-    if (r.ok) {
+    if (r) {
         log_info(symbol, "Canceled GTC " + old_id);
         id.clear();
         return true;
     }
-    log_info(symbol, "Cancel GTC " + old_id + ": " + r.message);
+    log_info(symbol, "Cancel GTC " + old_id + ": " + r.error());
     if (const auto orders = ctx.list_orders()) {
         const bool working = std::any_of(orders->begin(), orders->end(), [&](const BrokerOrder& o) {
-            return o.id == old_id && active_status(o.status);
+            return o.id == old_id && order_active(o.status);
         });
         if (!working) {
             id.clear();
@@ -69,11 +61,12 @@ bool free_slot_for_replacement(const TradingContext& ctx, const std::string& sym
 void cancel_order_slot(const TradingContext& ctx, const std::string& symbol, std::string& id) {
     if (id.empty()) return;
     IBroker* broker = ctx.broker();
-    const ActionResult r = broker ? broker->cancel(id) : ActionResult{false, "not connected"};
-    if (r.ok) {
+    const ActionResult r =
+        broker ? broker->cancel(id) : ActionResult(std::unexpected("not connected"));
+    if (r) {
         log_info(symbol, "Canceled GTC " + id);
     } else {
-        log_info(symbol, "Cancel GTC " + id + ": " + r.message);
+        log_info(symbol, "Cancel GTC " + id + ": " + r.error());
     }
     id.clear();
 }
@@ -124,13 +117,13 @@ void keep_stop(const TradingContext& ctx, SymbolState& s, int w, double stop, do
             return;  // never lowered; and less than two cents is not worth a change
         }
         const ActionResult r = broker ? broker->modify_stop(s.resting_stop_id, stop)
-                                      : ActionResult{false, "not connected"};
-        if (r.ok) {
+                                      : ActionResult(std::unexpected("not connected"));
+        if (r) {
             s.resting_stop_price = stop;
             log_info(s.symbol, "Trailed GTC stop to " + two_decimals(stop));
             return;
         }
-        log_info(s.symbol, "Modify GTC stop failed, replacing: " + r.message);
+        log_info(s.symbol, "Modify GTC stop failed, replacing: " + r.error());
     }
 
     if (!free_slot_for_replacement(ctx, s.symbol, s.resting_stop_id)) return;
@@ -186,7 +179,7 @@ void place_oco(const TradingContext& ctx, SymbolState& s, int f, double target, 
         const auto orders = ctx.list_orders();
         if (orders) {
             for (const BrokerOrder& o : *orders) {
-                if (o.symbol != s.symbol || !active_status(o.status) || !sell_side(o.side))
+                if (o.symbol != s.symbol || !order_active(o.status) || !is_sell_side(o.side))
                     continue;
                 const bool stop_leg = o.type == "stop" || o.type == "stop_limit";
                 if (o.type == "limit") {
@@ -235,7 +228,7 @@ void sync_protection(const TradingContext& ctx, SymbolState& s, double last) {
                 return;
             }
             const ActionResult r = ctx.broker()->modify_stop(s.resting_oco_stop_id, stop);
-            if (r.ok) {
+            if (r) {
                 s.resting_oco_stop_price = stop;
                 return;
             }

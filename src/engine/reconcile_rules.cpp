@@ -1,6 +1,6 @@
 // Reconciliation rules for one ticker against what the broker reports.
 #include "engine/reconcile_rules.hpp"
-#include "engine/number_text.hpp"
+#include "market/number_text.hpp"
 
 #include <algorithm>
 #include <cstdio>
@@ -10,10 +10,6 @@
 
 namespace ostrel {
 namespace {
-
-bool sell_side(const std::string& side) {
-    return side == "sell" || side == "sell_short";
-}
 
 void apply_pending(SymbolState& s, const BrokerOrder& o, const ReconcileView& view,
                    int position_qty, ReconcileOutcome& out) {
@@ -30,7 +26,7 @@ void apply_pending(SymbolState& s, const BrokerOrder& o, const ReconcileView& vi
                  "BROKER FILL " + side + " " + stream_number(o.exec_quantity) + " @ " +
                      stream_number(s.last_fill_price > 0.0 ? s.last_fill_price : o.avg_fill_price) +
                      " — using Tradier fill, not our limit");
-        const bool buy = side == "buy" || side == "buy_to_cover";
+        const bool buy = is_buy_side(side);
         const bool not_there = !view.positions_ok || (buy && position_qty <= 0) ||
                                (!buy && position_qty >= s.qty_at_order && position_qty > 0);
         if (not_there) {
@@ -171,11 +167,6 @@ bool order_filled(const BrokerOrder& o) {
     return o.status == "filled" || (o.exec_quantity > 0.0 && o.remaining_quantity <= 0.0);
 }
 
-bool order_active(const std::string& status) {
-    return status == "open" || status == "pending" || status == "partially_filled" ||
-           status == "submitted" || status == "ok";
-}
-
 ReconcileOutcome apply_broker_view(SymbolState& s, const ReconcileView& view) {
     ReconcileOutcome out;
     int position_qty = 0;
@@ -201,7 +192,7 @@ ReconcileOutcome apply_broker_view(SymbolState& s, const ReconcileView& view) {
 }
 
 bool adopt_resting_order(SymbolState& s, const BrokerOrder& o) {
-    if (o.symbol.empty() || !order_active(o.status) || s.qty < 1 || !sell_side(o.side))
+    if (o.symbol.empty() || !order_active(o.status) || s.qty < 1 || !is_sell_side(o.side))
         return false;
     // Our own working exit is the pending order, not protection to adopt.
     if (!o.id.empty() && o.id == s.pending_order_id) return false;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "broker/broker_records.hpp"
+#include "broker/order_words.hpp"
 #include "state/symbol_state.hpp"
 
 namespace ostrel {
@@ -16,7 +17,6 @@ class PdtGuard;
 
 bool order_terminal(const std::string& status);
 bool order_filled(const BrokerOrder& order);
-bool order_active(const std::string& status);
 
 /// What one pass has learnt from the broker, shared by every ticker.
 struct ReconcileView {

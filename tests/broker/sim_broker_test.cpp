@@ -115,7 +115,7 @@ TEST_F(SimBrokerTest, RefusalsLeaveTheBookAlone) {
     EXPECT_EQ(book.place(stop_order("AAPL", 0, 10)).error(), "Invalid paper stop");
     EXPECT_EQ(book.place(stop_order("AAPL", 1, 0)).error(), "Invalid paper stop");
     EXPECT_EQ(book.place(stop_order("AAPL", 1, 10)).error(), "Paper stop qty exceeds position");
-    EXPECT_EQ(book.modify_limit("P1", 10, "day").message, "Limit modify not supported");
+    EXPECT_EQ(action_error(book.modify_limit("P1", 10, "day")), "Limit modify not supported");
     EXPECT_TRUE(book.fills().empty());
     EXPECT_FALSE(fs::exists(dir_ / "paper_blotter.jsonl"));
     // A stop-priced equity order with no limit fills at its stop.
@@ -157,20 +157,20 @@ TEST_F(SimBrokerTest, ModifyAndCancelStops) {
     ASSERT_TRUE(book.place(limit("AAPL", "buy", 10, 100)));
     book.mark_price("AAPL", 101);
     const std::string id = *book.place(stop_order("AAPL", 10, 95));
-    EXPECT_EQ(book.modify_stop("S99", 96).message, "Paper stop not found");
-    EXPECT_EQ(book.modify_stop(id, 0).message, "Invalid stop");
-    EXPECT_TRUE(book.modify_stop(id, 97).ok);
+    EXPECT_EQ(action_error(book.modify_stop("S99", 96)), "Paper stop not found");
+    EXPECT_EQ(action_error(book.modify_stop(id, 0)), "Invalid stop");
+    EXPECT_TRUE(book.modify_stop(id, 97).has_value());
     EXPECT_EQ(book.resting_stops().at(0).stop_price, 97.0);
     // Raised through the last price: fires at the last price.
-    EXPECT_TRUE(book.modify_stop(id, 102).ok);
+    EXPECT_TRUE(book.modify_stop(id, 102).has_value());
     EXPECT_EQ(book.position_quantity("AAPL"), 0);
     EXPECT_DOUBLE_EQ(book.fills().back().price, 101.0);
 
     ASSERT_TRUE(book.place(limit("MSFT", "buy", 5, 50)));
     const std::string s2 = *book.place(stop_order("MSFT", 5, 40));
-    EXPECT_TRUE(book.cancel("P1").ok);  // a fill id: nothing to cancel, still ok
+    EXPECT_TRUE(book.cancel("P1").has_value());  // a fill id: nothing to cancel, still ok
     EXPECT_EQ(book.resting_stops().size(), 1u);
-    EXPECT_TRUE(book.cancel(s2).ok);
+    EXPECT_TRUE(book.cancel(s2).has_value());
     EXPECT_TRUE(book.resting_stops().empty());
 }
 
@@ -228,7 +228,7 @@ TEST_F(SimBrokerTest, OcoRestsUntilOneLegFiresAndCancelsTheOther) {
 
     // Cancelling one leg cancels the pair; bad pairs are refused.
     const std::string id = *book.place(oco("AAPL", 2, 60, 50));
-    EXPECT_TRUE(book.cancel(id).ok);
+    EXPECT_TRUE(book.cancel(id).has_value());
     EXPECT_TRUE(book.open_orders().empty());
     EXPECT_EQ(book.place(oco("AAPL", 2, 0, 50)).error(), "Invalid paper OCO");
     EXPECT_EQ(book.place(oco("AAPL", 5, 60, 50)).error(), "Paper stop qty exceeds position");

@@ -70,7 +70,7 @@ TEST_F(ClientTest, AccountDiscoveryFirstEntryFallbackAndCache) {
     EXPECT_EQ(client.balances().error(), "No Tradier account on this token");
     EXPECT_EQ(client.positions().error(), "No Tradier account on this token");
     EXPECT_EQ(client.orders().error(), "No account id");
-    EXPECT_EQ(client.cancel_order("1").message, "No account id");
+    EXPECT_EQ(action_error(client.cancel_order("1")), "No account id");
     for (const auto& s : http->sent())
         EXPECT_EQ(s.url.find("/orders"), std::string::npos);
 }

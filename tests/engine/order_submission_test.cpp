@@ -38,13 +38,13 @@ class FakeLive final : public IBroker {
         if (!refusal.empty()) return std::unexpected(refusal);
         return std::to_string(next_id++);
     }
-    ActionResult cancel(const std::string&) override { return {true, ""}; }
-    ActionResult modify_stop(const std::string&, double) override { return {true, ""}; }
+    ActionResult cancel(const std::string&) override { return {}; }
+    ActionResult modify_stop(const std::string&, double) override { return {}; }
     ActionResult modify_limit(const std::string& id, double price,
                               const std::string& duration) override {
         limit_changes.push_back(id + " " + std::to_string(price) + " " + duration);
-        if (!modify_refusal.empty()) return {false, modify_refusal};
-        return {true, ""};
+        if (!modify_refusal.empty()) return std::unexpected(modify_refusal);
+        return {};
     }
     std::vector<OrderRequest> placed;
     std::vector<std::string> limit_changes;

@@ -76,9 +76,9 @@ TEST_F(BrokerSim, BrokerLimitsLowerTheBudgetAndItsOwn429sAreRetried) {
     simulator->set_rate_limit(sim::LimitGroup::trading, 1);
     ASSERT_FALSE(client->account_id().empty());
     const auto first = client->cancel_order("424242");  // an unknown order: the broker's refusal
-    EXPECT_EQ(first.message.rfind("Tradier HTTP 4", 0), 0u) << first.message;
+    EXPECT_EQ(action_error(first).rfind("Tradier HTTP 4", 0), 0u) << action_error(first);
     // The broker now refuses every trading call this minute: three tries, then the text.
-    EXPECT_EQ(client->cancel_order("424242").message,
+    EXPECT_EQ(action_error(client->cancel_order("424242")),
               "Tradier 429: rate limited. The bot is waiting; retry the action.");
 }
 

@@ -61,7 +61,7 @@ TEST_F(BrokerOrders, FormBodiesByteForByte) {
               "&stop[1]=182.34");
 
     const auto id = *stop;
-    ASSERT_TRUE(client->modify_stop(id, 183.004).ok);
+    ASSERT_TRUE(client->modify_stop(id, 183.004).has_value());
     EXPECT_EQ(last_order_body(), "type=stop&duration=gtc&stop=183.00");
     EXPECT_EQ(simulator->order_requests().back().method, "PUT");
     EXPECT_EQ(simulator->order_requests().back().path, "/v1/accounts/VA10000001/orders/" + id);
@@ -69,11 +69,11 @@ TEST_F(BrokerOrders, FormBodiesByteForByte) {
 
     auto limit = client->place_order(order("AAPL", "sell", 5, "limit", 250, 0, "gtc"));
     ASSERT_TRUE(limit);
-    ASSERT_TRUE(client->modify_limit(*limit, 240.5, "").ok);
+    ASSERT_TRUE(client->modify_limit(*limit, 240.5, "").has_value());
     EXPECT_EQ(last_order_body(), "type=limit&duration=gtc&price=240.50");
 
     const auto cancel = client->cancel_order(*limit);
-    ASSERT_TRUE(cancel.ok) << cancel.message;
+    ASSERT_TRUE(cancel.has_value()) << action_error(cancel);
     EXPECT_EQ(simulator->order_requests().back().method, "DELETE");
     EXPECT_EQ(simulator->order_requests().back().body, "");
     EXPECT_EQ(simulator->order(std::stoll(*limit))->status, "canceled");
@@ -91,9 +91,9 @@ TEST_F(BrokerOrders, RefusedLocallySendNothing) {
     OrderRequest oco = order("AAPL", "sell", 25, "limit", 205, 0);
     oco.order_class = "oco";
     EXPECT_EQ(client->place_order(oco).error(), "Invalid OCO exit");
-    EXPECT_EQ(client->modify_stop("1", 0).message, "Invalid stop modify");
-    EXPECT_EQ(client->modify_limit("1", -1, "day").message, "Invalid limit modify");
-    EXPECT_EQ(client->cancel_order("").message, "Empty order id");
+    EXPECT_EQ(action_error(client->modify_stop("1", 0)), "Invalid stop modify");
+    EXPECT_EQ(action_error(client->modify_limit("1", -1, "day")), "Invalid limit modify");
+    EXPECT_EQ(action_error(client->cancel_order("")), "Empty order id");
     EXPECT_TRUE(simulator->order_requests().empty());
 }
 
@@ -106,18 +106,18 @@ TEST_F(BrokerOrders, BrokerRefusalsComeBackAsTexts) {
     // Cancelling a finished order fails at the broker.
     auto id = client->place_order(order("AAPL", "sell", 5, "limit", 250, 0, "gtc"));
     ASSERT_TRUE(id);
-    ASSERT_TRUE(client->cancel_order(*id).ok);
+    ASSERT_TRUE(client->cancel_order(*id).has_value());
     const auto again = client->cancel_order(*id);
-    EXPECT_FALSE(again.ok);
-    EXPECT_NE(again.message.find("finalized"), std::string::npos) << again.message;
+    EXPECT_FALSE(again.has_value());
+    EXPECT_NE(action_error(again).find("finalized"), std::string::npos) << action_error(again);
 
     // A 200 answer that carries errors is a refusal, not a success.
     auto live = client->place_order(order("AAPL", "sell", 5, "limit", 260, 0, "gtc"));
     ASSERT_TRUE(live);
     simulator->inject(testing::fault(sim::FaultKind::errors_200, 1, "/accounts"));
     const auto refused = client->cancel_order(*live);
-    EXPECT_FALSE(refused.ok);
-    EXPECT_EQ(refused.message, "Tradier refused: Backoffice rejected the request.");
+    EXPECT_FALSE(refused.has_value());
+    EXPECT_EQ(action_error(refused), "Tradier refused: Backoffice rejected the request.");
     EXPECT_EQ(simulator->order(std::stoll(*live))->status, "open");
 
     simulator->inject(testing::fault(sim::FaultKind::errors_200, 1, "/accounts"));
@@ -136,7 +136,7 @@ TEST_F(BrokerOrders, TypedValuesCannotAddFieldsToAnOrder) {
         EXPECT_NE(o.side, "sell");
 
     const auto cancel = client->cancel_order("1/../../other");
-    EXPECT_FALSE(cancel.ok);
+    EXPECT_FALSE(cancel.has_value());
     EXPECT_EQ(simulator->requests().back().path,
               "/v1/accounts/VA10000001/orders/1%2F..%2F..%2Fother");
 
@@ -160,9 +160,9 @@ TEST_F(BrokerOrders, LiveBrokerLogsAndForwards) {
               (std::vector<std::string>{"sell 25 AAPL stop stop=182.340000 | GTC resting stop",
                                         "buy 0 AAPL limit @ 187.500000 | entry"}));
 
-    EXPECT_TRUE(broker.modify_stop(*id, 183).ok);
-    EXPECT_TRUE(broker.cancel(*id).ok);
-    EXPECT_FALSE(broker.modify_limit(*id, 200, "gtc").ok);  // already canceled
+    EXPECT_TRUE(broker.modify_stop(*id, 183).has_value());
+    EXPECT_TRUE(broker.cancel(*id).has_value());
+    EXPECT_FALSE(broker.modify_limit(*id, 200, "gtc").has_value());  // already canceled
     auto snap = broker.account_snapshot();
     ASSERT_TRUE(snap) << snap.error();
     EXPECT_GT(snap->equity, 0.0);

@@ -37,7 +37,7 @@ class RefusingModify final : public IBroker {
     OrderResult place(const OrderRequest& r) override { return inner_.place(r); }
     ActionResult cancel(const std::string& id) override { return inner_.cancel(id); }
     ActionResult modify_stop(const std::string&, double) override {
-        return {false, "Order cannot be modified"};
+        return std::unexpected("Order cannot be modified");
     }
     ActionResult modify_limit(const std::string& id, double p, const std::string& d) override {
         return inner_.modify_limit(id, p, d);

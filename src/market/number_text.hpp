@@ -1,4 +1,4 @@
-// How the engine writes numbers into log lines and reasons.
+// How numbers are written into log lines, reasons, order forms and the paper blotter.
 #pragma once
 
 #include <cstdio>
