@@ -3,7 +3,7 @@
 
 #include "imgui_frame.hpp"
 #include "ui/widgets.hpp"
-#include "ui_on_sim.hpp"
+#include "single_tab_fixture.hpp"
 
 namespace ostrel::ui {
 namespace {

@@ -6,7 +6,7 @@
 #include "log/activity_log.hpp"
 #include "ui/pdt_switch.hpp"
 #include "ui/ui_state.hpp"
-#include "ui_on_sim.hpp"
+#include "single_tab_fixture.hpp"
 
 namespace ostrel::ui {
 namespace {
@@ -14,7 +14,7 @@ namespace {
 using ostrel::testing::count_logged;
 using testing::same_colour;
 
-class ConnectionTab : public testing::UiOnSim {
+class ConnectionTab : public testing::SingleTabOnSim {
   protected:
     void open_tab(const std::string& members) {
         make_engine_with(members);

@@ -1,4 +1,4 @@
-// A real Engine on the in-process simulator with a renderer-less Dear ImGui context: the tests
+// One tab drawn alone over a real Engine on the in-process simulator, without a renderer: the tests
 // click, type and read back the texts, colours and checkboxes a frame showed.
 #pragma once
 
@@ -19,7 +19,7 @@ inline bool same_colour(const ImVec4& a, const ImVec4& b) {
     return a.x == b.x && a.y == b.y && a.z == b.z && a.w == b.w;
 }
 
-class UiOnSim : public ostrel::testing::EngineOnSim {
+class SingleTabOnSim : public ostrel::testing::EngineOnSim {
   protected:
     void SetUp() override {
         start_sim();
