@@ -1,9 +1,8 @@
 // The Engine: the bot's state for the whole run, its lock, and the worker thread that ticks it.
 //
 // Layout for contributors: members are declared in construction order (destruction runs in
-// reverse). Each member that arrives with a later piece of work has a marked slot below; put
-// it there so the order stays right, and put its operations in their own engine_*.cpp file
-// with the declarations grouped here.
+// reverse), so a new member goes after the ones it needs; its operations go in their own
+// engine_*.cpp file with the declarations grouped here.
 #pragma once
 
 #include <atomic>
@@ -44,8 +43,8 @@ class Engine {
   public:
     static constexpr const char* kIdleScoutStatus = "Idle — run Scout to rank liquid uptrends";
 
-    /// Loads the settings from the data folder (and, as they arrive, opens the state store,
-    /// loads the Monitor list's states and the fill journals). Talks to no broker.
+    /// Loads the settings from the data folder, opens the state store and loads the Monitor
+    /// list's states and the fill journals. Talks to no broker.
     Engine();
     /// The same, with every file in `data_dir` (ends with a separator) instead of the data
     /// folder; the REST base still comes from OSTREL_REST_URL or client().
@@ -203,7 +202,8 @@ class Engine {
     void save_state(const SymbolState& state);
     /// Saves the copy and writes it back into the map if the ticker is still listed.
     void write_back(const SymbolState& state);
-    /// Steps 9 to 13 of an evaluation: the open lot, the pending order, the entry, protection.
+    /// What an evaluation does with its decision: the open lot, the pending order, the entry and
+    /// protection.
     void trade_on_evaluation(SymbolState& s, const TickerAnalysis& a, const Quote& quote,
                              double mark, double atr, bool market_open, int phase);
     void plan_entry(const TradingContext& ctx, SymbolState& s, const TickerAnalysis& a,
