@@ -111,6 +111,12 @@ class WebSocketConnection {
         if (!inbox_.empty()) {
             std::string message = std::move(inbox_.front());
             inbox_.pop_front();
+            queued_bytes_ -= message.size();
+            // Reading resumes once half of the queue has drained, not after every message.
+            if (read_paused_ && queued_bytes_ <= options_.max_queued_bytes / 2) {
+                read_paused_ = false;
+                asio::post(ioc_, [this] { start_read(); });
+            }
             return message;
         }
         if (shut_down_) return std::unexpected(std::string("WebSocket receive failed"));
@@ -135,6 +141,11 @@ class WebSocketConnection {
         work_.reset();
         ioc_.stop();
         if (thread_.joinable()) thread_.join();
+    }
+
+    std::size_t queued_bytes() const {
+        std::lock_guard lock(mutex_);
+        return queued_bytes_;
     }
 
     /// True from a successful handshake until shutdown, even after the peer has gone: the
@@ -233,6 +244,7 @@ class WebSocketConnection {
                 timeouts.keep_alive_pings = false;
             }
             ws.set_option(timeouts);
+            ws.read_message_max(options_.max_message_bytes);
             ws.set_option(websocket::stream_base::decorator([](websocket::request_type& req) {
                 req.set(beast::http::field::user_agent, kUserAgent);
             }));
@@ -247,14 +259,22 @@ class WebSocketConnection {
                 if (ec) {
                     open_ = false;
                     read_error_ = ec == websocket::error::closed ? "WebSocket closed"
-                                                                 : "WebSocket receive failed";
+                                  : ec == websocket::error::message_too_big
+                                      ? "WebSocket message too large"
+                                      : "WebSocket receive failed";
                     cv_.notify_all();
                     return;
                 }
                 inbox_.push_back(beast::buffers_to_string(buffer_.data()));
+                queued_bytes_ += inbox_.back().size();
                 buffer_.consume(buffer_.size());
                 cv_.notify_all();
-                // Read ahead: the next message is taken in while the owner handles this one.
+                // Read ahead while the owner handles this one, unless it has fallen behind: a
+                // flood then waits in the peer's socket instead of in our memory.
+                if (queued_bytes_ >= options_.max_queued_bytes) {
+                    read_paused_ = true;
+                    return;
+                }
                 asio::post(ioc_, [this] { start_read(); });
             });
         });
@@ -305,6 +325,8 @@ class WebSocketConnection {
     mutable std::mutex mutex_;  // everything below, shared between the I/O thread and callers
     std::condition_variable cv_;
     std::deque<std::string> inbox_;
+    std::size_t queued_bytes_ = 0;  // bytes of the messages in inbox_
+    bool read_paused_ = false;      // no read is pending until receive() drains the inbox
     std::string read_error_;
     bool open_ = false;       // reading and writing possible
     bool connected_ = false;  // the handshake succeeded
@@ -378,6 +400,11 @@ void WebSocketClient::close() {
 bool WebSocketClient::is_open() const {
     auto connection = current();
     return connection && connection->open();
+}
+
+std::size_t WebSocketClient::queued_bytes() const {
+    auto connection = current();
+    return connection ? connection->queued_bytes() : 0;
 }
 
 }  // namespace ostrel
