@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "app/demo.hpp"
+#include "app/headless_connect.hpp"
 #include "config/data_locations.hpp"
 #include "engine/engine.hpp"
 
@@ -77,12 +78,20 @@ int run_headless(std::uint64_t ticks, bool demo, const std::optional<std::string
     engine.emplace();
     if (demo) market.attach(*engine);
     // The token comes from settings.json or TRADIER_ACCESS_TOKEN (the demo's own otherwise).
-    const ConnectResult connected = engine->connect();
-    if (!connected.ok) {
+    // A server keeps trying through a broker outage; only a stop or a lasting refusal ends it.
+    const ConnectResult connected = connect_with_retry(*engine, g_stop_requested);
+    if (!connected.ok && !g_stop_requested) {
         std::fprintf(stderr, "ostrel: %s\n", connected.message.c_str());
         engine.reset();
         ActivityLog::instance().set_listener(nullptr);
         return 2;
+    }
+    if (!connected.ok) {
+        engine->disconnect();
+        engine.reset();
+        log_info("ENGINE", "Headless run stopped before it connected");
+        ActivityLog::instance().set_listener(nullptr);
+        return 0;
     }
     engine->start_worker(ticks);
     // With a tick limit the worker ends by itself; otherwise only a signal ends the run.

@@ -101,12 +101,20 @@ HttpResult TradierClient::request(const std::string& method, const std::string& 
 
     HttpResponse last;
     for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
-        const std::int32_t waited = budget_.acquire(group);
+        const std::int32_t waited = budget_.acquire(group, &cancelled_);
+        if (waited < 0 || cancelled_) return std::unexpected(std::string(kHttpCancelled));
         if (waited >= 200) {
             log_info("TRADIER",
                      "Waiting " + std::to_string(waited) + " ms so we stay under the Lite API cap");
         }
-        HttpResult result = http_->request(method, url, headers, body);
+        HttpResult result;
+        if (group == RequestGroup::trading) {
+            // Cut half-way, an order would leave us not knowing whether the broker has it.
+            HttpCancelShield shield;
+            result = http_->request(method, url, headers, body);
+        } else {
+            result = http_->request(method, url, headers, body);
+        }
         if (!result) return std::unexpected(std::move(result.error()));
         last = std::move(*result);
         budget_.note_response(group, last.ratelimit_allowed, last.ratelimit_available);
@@ -130,6 +138,11 @@ HttpResult TradierClient::request(const std::string& method, const std::string& 
                                last.body.substr(0, kErrorBodyBytes));
     }
     return last;
+}
+
+void TradierClient::cancel_requests(bool on) {
+    cancelled_ = on;
+    http_->set_cancelled(on);
 }
 
 std::string TradierClient::account_id() {

@@ -54,6 +54,9 @@ class TradierClient {
     /// "live | market=open | quotes=2 | ..." — the summary shown after connecting.
     std::expected<std::string, std::string> probe();
     RequestBudget& budget() { return budget_; }
+    /// While on, requests fail at once with "HTTP exchange cancelled" and those in flight are
+    /// cut (an order, change or cancel already sent runs to its answer). Any thread.
+    void cancel_requests(bool on);
 
     // --- market data ---
     /// Quotes for all symbols in one request; refreshes the quote cache.
@@ -120,6 +123,7 @@ class TradierClient {
     std::string rest_url_override_;
     std::string account_id_;
     std::uint64_t config_generation_ = 0;
+    std::atomic<bool> cancelled_{false};
 
     mutable std::mutex data_mutex_;  // quote cache, bar cache, stream tickers and status
     QuoteCache quote_cache_;

@@ -62,6 +62,10 @@ class Engine {
     void stop();
     /// stop(), then forgets the connection and stops the quote stream.
     void disconnect();
+    /// Asks every thread to end without waiting for any: the tick stops between tickers, REST
+    /// exchanges in flight are cut (an order already sent runs to its answer), a connect in
+    /// progress fails. Safe from any thread; stop() or disconnect() then joins and clears it.
+    void request_stop();
     /// Cuts the worker's pause short: the next tick starts within about 100 ms.
     void wake() { wake_ = true; }
     /// One cycle of the worker. Only the worker thread calls it while the worker runs.
@@ -223,9 +227,10 @@ class Engine {
     std::int64_t auto_scout_last_run_ns_ = 0;  ///< steady clock, 0 = none; engine lock
     std::string auto_scout_preopen_key_;  ///< market date of the last pre-open run; engine lock
     std::atomic<bool> wake_{false};
-    std::string watchlist_message_;  ///< engine lock
-    std::string session_token_;      ///< engine lock; overrides the saved token when set
-    PdtGuard pdt_;                   ///< loaded from the two fill journals
+    std::atomic<bool> stopping_{false};  ///< a stop was asked for; the tick ends between tickers
+    std::string watchlist_message_;      ///< engine lock
+    std::string session_token_;          ///< engine lock; overrides the saved token when set
+    PdtGuard pdt_;                       ///< loaded from the two fill journals
 
     // Lock-free mirrors of settings_.live_trading, .enable_pdt_protection, .enable_auto_scout.
     std::atomic<bool> live_trading_{false};

@@ -9,6 +9,7 @@
 namespace ostrel {
 
 void Engine::tick() {
+    if (stopping_) return;
     if (connected_) {
         const std::int64_t now = steady_now_ns();
         const bool busy = any_order_in_flight();
@@ -107,8 +108,11 @@ void Engine::seed_missing_prices(const std::vector<std::string>& tickers) {
 }
 
 void Engine::evaluate_in_order(const std::vector<std::string>& tickers) {
-    for (const std::string& ticker : tickers)
+    // A stop ends the tick at the next ticker instead of after the whole list.
+    for (const std::string& ticker : tickers) {
+        if (stopping_) return;
         evaluate(ticker);
+    }
 }
 
 void Engine::mark_paper_book() {

@@ -58,6 +58,22 @@ class HttpClient {
     std::atomic<bool> cancelled_{false};
 };
 
+/// Within its scope the exchanges of this thread run to their end even while their client is
+/// cancelled (they are still refused when they would start): an order whose outcome must be
+/// known is never cut half-way.
+class HttpCancelShield {
+  public:
+    HttpCancelShield();
+    ~HttpCancelShield();
+    HttpCancelShield(const HttpCancelShield&) = delete;
+    HttpCancelShield& operator=(const HttpCancelShield&) = delete;
+    /// True inside a shield on the calling thread.
+    static bool active();
+
+  private:
+    bool outer_;
+};
+
 /// The platform's HttpClient (libcurl here, WinHTTP on Windows).
 std::shared_ptr<HttpClient> make_http_client(HttpLimits limits = {});
 

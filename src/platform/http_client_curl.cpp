@@ -30,6 +30,7 @@ struct Exchange {
     bool in_interim = false;
     std::size_t max_body = 0;
     bool too_large = false;
+    bool shielded = false;  // runs to its end even when the client is cancelled
     const HttpClient* owner = nullptr;
 };
 
@@ -95,7 +96,7 @@ std::size_t on_body(char* data, std::size_t size, std::size_t count, void* user)
 
 int on_progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     const auto& ex = *static_cast<Exchange*>(user);
-    return ex.owner->cancelled() ? 1 : 0;
+    return !ex.shielded && ex.owner->cancelled() ? 1 : 0;
 }
 
 /// Checks what the platform's URL splitter would refuse: scheme, host and path lengths.
@@ -160,6 +161,7 @@ class CurlHttpClient final : public HttpClient {
         Exchange ex;
         ex.max_body = limits_.max_body_bytes;
         ex.owner = this;
+        ex.shielded = HttpCancelShield::active();
         curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
         curl_easy_setopt(curl, CURLOPT_PATH_AS_IS, 1L);
         curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
