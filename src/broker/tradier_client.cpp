@@ -2,6 +2,8 @@
 // account discovery, the connection probe and the state it shares with the quote stream.
 #include "broker/tradier_client.hpp"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <sstream>
 #include <utility>
@@ -20,6 +22,12 @@ constexpr std::size_t kErrorBodyBytes = 400;
 std::string env_rest_url() {
     const char* value = std::getenv("OSTREL_REST_URL");
     return value != nullptr ? std::string(value) : std::string();
+}
+
+std::int64_t wall_ms() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
 }
 
 std::string strip_trailing_slash(std::string url) {
@@ -204,7 +212,26 @@ std::string TradierClient::stream_status_text() const {
 
 void TradierClient::set_stream_status_text(const std::string& text) {
     std::lock_guard lock(data_mutex_);
+    const bool live = text.starts_with("SIP live");
+    if (!live) {
+        stream_live_since_ms_ = 0;
+    } else if (stream_live_since_ms_ == 0) {
+        stream_live_since_ms_ = wall_ms();
+    }
     stream_status_ = text;
+}
+
+bool TradierClient::stream_live() const {
+    std::lock_guard lock(data_mutex_);
+    return stream_live_since_ms_ != 0;
+}
+
+std::int64_t TradierClient::stream_heard_ms(const std::string& symbol) const {
+    std::lock_guard lock(data_mutex_);
+    if (stream_live_since_ms_ == 0) return 0;
+    const auto it = stream_heard_.find(symbol);
+    return it != stream_heard_.end() ? std::max(it->second, stream_live_since_ms_)
+                                     : stream_live_since_ms_;
 }
 
 void TradierClient::update_cached_quote(const std::string& symbol,
@@ -213,6 +240,7 @@ void TradierClient::update_cached_quote(const std::string& symbol,
     auto [it, inserted] = quote_cache_.try_emplace(symbol);
     if (inserted) it->second.symbol = symbol;
     update(it->second);
+    stream_heard_[symbol] = wall_ms();
 }
 
 void TradierClient::set_stream_stopper(std::function<void()> stop) {
@@ -226,6 +254,11 @@ void TradierClient::start_stream() {
 
 void TradierClient::stop_stream() {
     stream_->stop();
+}
+
+void TradierClient::restart_stream() {
+    stream_->stop();
+    stream_->start();
 }
 
 }  // namespace ostrel

@@ -102,6 +102,13 @@ class TradierClient {
     void start_stream();
     /// Stops the quote stream: ends a blocked receive, joins the thread, leaves "SIP idle".
     void stop_stream();
+    /// Stops the quote stream and starts it again with a new session.
+    void restart_stream();
+    /// True while the stream is subscribed ("SIP live ...").
+    bool stream_live() const;
+    /// Wall-clock ms of the stream's last message for the symbol, or of the moment the stream
+    /// went live when that is later; 0 while the stream is not live.
+    std::int64_t stream_heard_ms(const std::string& symbol) const;
 
   private:
     std::string token_copy() const;
@@ -130,6 +137,8 @@ class TradierClient {
     BarCache bar_cache_;
     std::vector<std::string> stream_tickers_;
     std::string stream_status_ = "SIP idle";
+    std::int64_t stream_live_since_ms_ = 0;             ///< 0 while not live
+    std::map<std::string, std::int64_t> stream_heard_;  ///< symbol -> last streamed message
     std::atomic<bool> stream_running_{false};
     std::atomic<bool> stream_symbols_changed_{false};
     std::function<void()> stream_stopper_;

@@ -120,6 +120,8 @@ class Engine {
     std::vector<ScoutCandidate> scout_rows() const;
     /// The Scout's progress line (its last log line, or why it is idle).
     std::string scout_status() const;
+    /// The Monitor ticker whose cached quote is oldest (one without a quote counts as oldest).
+    OldestQuote oldest_quote() const;
 
     // --- the Monitor list (engine_monitor.cpp) ---
 
@@ -166,6 +168,10 @@ class Engine {
     bool any_order_in_flight();
     void poll_market_clock(std::int64_t now_ns);
     void fetch_preopen_quotes();
+    /// Regular hours: one batched REST quotes call for the stale Monitor quotes, and a restart
+    /// of a stream that went quiet for a ticker that trades (engine_tick_quotes.cpp).
+    void refresh_stale_quotes();
+    std::vector<std::string> monitor_tickers() const;
     void check_auto_scout();
     void reconcile_when_due(std::int64_t now_ns, bool busy);
     TickPlan plan_tick_locked();
@@ -224,6 +230,7 @@ class Engine {
     std::mutex scout_start_mutex_;         ///< makes "is one running? join, start" a single step
     std::int64_t last_clock_poll_ns_ = 0;  ///< worker only
     std::int64_t last_reconcile_ns_ = 0;   ///< worker only
+    std::int64_t last_stream_restart_ms_ = 0;  ///< wall clock, 0 = never; worker only
     std::int64_t auto_scout_last_run_ns_ = 0;  ///< steady clock, 0 = none; engine lock
     std::string auto_scout_preopen_key_;  ///< market date of the last pre-open run; engine lock
     std::atomic<bool> wake_{false};

@@ -9,6 +9,7 @@
 #include "engine/exits.hpp"
 #include "engine/order_submission.hpp"
 #include "engine/protection.hpp"
+#include "engine/quote_age.hpp"
 #include "engine/session_time.hpp"
 #include "engine/sizing.hpp"
 #include "log/activity_log.hpp"
@@ -159,6 +160,11 @@ void Engine::plan_entry(const TradingContext& ctx, SymbolState& s, const TickerA
 
     const bool day_entry = phase == kPhaseRegular || !ctx.settings.enforce_market_hours;
     const bool preopen_rest = ctx.live && phase == kPhaseOpenIn15;
+    // In regular hours a price that stopped arriving is no price to buy at; the plan waits.
+    if (phase == kPhaseRegular && quote_too_old_to_enter(quote, quote_clock_ms())) {
+        push_front_reason(s, "Quote stale â no entry");
+        return;
+    }
     if (day_entry || preopen_rest) {
         const double limit = day_entry
                                  ? lower_cent(s.planned_buy_limit, side_price(quote, "buy", ref))

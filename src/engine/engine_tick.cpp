@@ -15,6 +15,7 @@ void Engine::tick() {
         const bool busy = any_order_in_flight();
         poll_market_clock(now);
         fetch_preopen_quotes();
+        refresh_stale_quotes();
         check_auto_scout();
         reconcile_when_due(now, busy);
     }

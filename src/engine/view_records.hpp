@@ -3,6 +3,7 @@
 // never a broker, store or simulator header of its own.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "scout/scout_candidate.hpp"
@@ -36,6 +37,12 @@ struct HoldingRow {
     int quantity = 0;
     double cost = 0.0;  ///< quantity x average price
     double average_price = 0.0;
+};
+
+/// The stalest quote of the Monitor list, for the Connection tab's SIP line.
+struct OldestQuote {
+    std::string ticker;        ///< empty when the list is empty
+    std::int64_t age_ms = -1;  ///< -1: that ticker has no quote yet
 };
 
 }  // namespace ostrel
