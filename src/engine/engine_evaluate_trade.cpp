@@ -162,7 +162,7 @@ void Engine::plan_entry(const TradingContext& ctx, SymbolState& s, const TickerA
     const bool preopen_rest = ctx.live && phase == kPhaseOpenIn15;
     // In regular hours a price that stopped arriving is no price to buy at; the plan waits.
     if (phase == kPhaseRegular && quote_too_old_to_enter(quote, quote_clock_ms())) {
-        push_front_reason(s, "Quote stale â no entry");
+        push_front_reason(s, "Quote stale — no entry");
         return;
     }
     if (day_entry || preopen_rest) {
