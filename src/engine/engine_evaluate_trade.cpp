@@ -5,12 +5,12 @@
 
 #include "committees/analysis.hpp"
 #include "engine/engine.hpp"
-#include "engine/quote_age.hpp"
 #include "engine/evaluation_steps.hpp"
 #include "engine/exit_actions.hpp"
 #include "engine/exits.hpp"
 #include "engine/order_submission.hpp"
 #include "engine/protection.hpp"
+#include "engine/quote_age.hpp"
 #include "engine/session_time.hpp"
 #include "engine/sizing.hpp"
 #include "log/activity_log.hpp"

@@ -18,6 +18,7 @@
 #include <optional>
 #include <thread>
 
+#include "app/headless.hpp"
 #include "app/headless_connect.hpp"
 #include "child_process.hpp"
 #include "engine/engine.hpp"
@@ -105,6 +106,15 @@ TEST_F(HeadlessConnect, StopEndsTheRetries) {
     EXPECT_FALSE(engine_->connected());
     EXPECT_GE(count_quote_requests(sim_), 2);
     engine_->disconnect();
+}
+
+TEST(HeadlessQuoteLine, NamesTheStalestQuoteOrItsAbsence) {
+    EXPECT_EQ(quote_age_line({"AAPL", 12'900}, "SIP live (3 symbols)"),
+              "[QUOTES] Oldest quote 12 s (AAPL) — SIP live (3 symbols)");
+    EXPECT_EQ(quote_age_line({"MSFT", -1}, "SIP reconnecting"),
+              "[QUOTES] Oldest quote MSFT has none yet — SIP reconnecting");
+    EXPECT_EQ(quote_age_line({}, "SIP idle"),
+              "[QUOTES] Oldest quote none on the Monitor list — SIP idle");
 }
 
 /// Accepts connections and answers each with a status line, then a header byte every 200 ms.
