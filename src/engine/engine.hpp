@@ -26,6 +26,7 @@
 #include "config/settings.hpp"
 #include "engine/engine_tick_rules.hpp"
 #include "engine/pdt_guard.hpp"
+#include "engine/quote_age.hpp"
 #include "engine/trading_context.hpp"
 #include "engine/view_records.hpp"
 #include "state/symbol_state.hpp"
@@ -160,6 +161,9 @@ class Engine {
     using AnalysisHook = std::function<void(const std::string& ticker, TickerAnalysis&)>;
     void set_analysis_hook(AnalysisHook hook);
 
+    /// Replaces the quote ages the tick and the entry rule work with (tests shorten them).
+    void set_quote_limits(const QuoteLimits& limits);
+
     /// The broker client (tests and the demo point it at the simulator before connecting).
     TradierClient& client() { return client_; }
     SimBroker& paper_broker() { return paper_; }
@@ -253,6 +257,9 @@ class Engine {
     std::atomic<std::uint64_t> ticks_completed_{0};
     std::mutex hook_mutex_;
     AnalysisHook analysis_hook_;  ///< hook_mutex_
+    std::atomic<std::int64_t> quote_refresh_age_ms_{kQuoteRefreshAgeMs};
+    std::atomic<std::int64_t> quote_entry_max_age_ms_{kQuoteEntryMaxAgeMs};
+    std::atomic<std::int64_t> stream_silence_ms_{kStreamSilenceMs};
 };
 
 }  // namespace ostrel

@@ -123,7 +123,8 @@ void Engine::trade_on_evaluation(SymbolState& s, const TickerAnalysis& a, const 
 void Engine::plan_entry(const TradingContext& ctx, SymbolState& s, const TickerAnalysis& a,
                         const Quote& quote, double mark, double atr, int phase) {
     // In regular hours a price that stopped arriving is no price to buy at; the plan waits.
-    if (phase == kPhaseRegular && quote_too_old_to_enter(quote, quote_clock_ms())) {
+    if (phase == kPhaseRegular &&
+        quote_too_old_to_enter(quote, quote_clock_ms(), quote_entry_max_age_ms_)) {
         push_front_reason(s, "Quote stale — no entry");
         return;
     }

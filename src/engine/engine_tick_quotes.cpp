@@ -26,6 +26,12 @@ bool shows_trading(const Quote& fresh, const Quote& held) {
 
 }  // namespace
 
+void Engine::set_quote_limits(const QuoteLimits& limits) {
+    quote_refresh_age_ms_ = limits.refresh_age_ms;
+    quote_entry_max_age_ms_ = limits.entry_max_age_ms;
+    stream_silence_ms_ = limits.stream_silence_ms;
+}
+
 std::vector<std::string> Engine::monitor_tickers() const {
     std::vector<std::string> tickers;
     std::lock_guard lock(mutex_);
@@ -50,7 +56,7 @@ void Engine::refresh_stale_quotes() {
     for (const std::string& ticker : tickers) {
         const Quote quote = client_.cached_quote(ticker);
         const std::int64_t age = quote_age_ms(quote, now);
-        if (live && age >= 0 && age <= kQuoteRefreshAgeMs) continue;
+        if (live && age >= 0 && age <= quote_refresh_age_ms_) continue;
         stale.emplace_back(age < 0 ? std::numeric_limits<std::int64_t>::max() : age, ticker);
         held[ticker] = quote;
     }
@@ -68,14 +74,16 @@ void Engine::refresh_stale_quotes() {
 
     // The socket can stay open while the data stops: a ticker the broker shows trading that the
     // stream has not mentioned for a minute means the stream needs a new session.
-    if (last_stream_restart_ms_ != 0 && now - last_stream_restart_ms_ < kStreamSilenceMs) return;
+    const std::int64_t silence = stream_silence_ms_;
+    if (last_stream_restart_ms_ != 0 && now - last_stream_restart_ms_ < silence) return;
     for (const Quote& quote : *fresh) {
         const std::int64_t heard = client_.stream_heard_ms(quote.symbol);
-        if (heard == 0 || now - heard < kStreamSilenceMs) continue;
+        if (heard == 0 || now - heard < silence) continue;
         const auto was = held.find(quote.symbol);
         if (was == held.end() || !shows_trading(quote, was->second)) continue;
-        log_info("TRADIER", "SIP delivered nothing for " + quote.symbol +
-                                " in 60 s while it trades \xE2\x80\x94 restarting the stream");
+        log_info("TRADIER", "SIP delivered nothing for " + quote.symbol + " for " +
+                                std::to_string(silence / 1000) +
+                                " s while it trades \xE2\x80\x94 restarting the stream");
         last_stream_restart_ms_ = now;
         client_.restart_stream();
         return;

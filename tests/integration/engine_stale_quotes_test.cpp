@@ -2,8 +2,12 @@
 // batched REST refresh of the stale Monitor quotes while the stream is down.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "engine/quote_age.hpp"
 #include "engine_sim_fixture.hpp"
+#include "sim/stream_hub.hpp"
 
 namespace ostrel {
 namespace {
@@ -68,6 +72,30 @@ TEST_F(StaleQuotes, TickRefreshesEveryStaleQuoteInOneBatchedCall) {
     for (const char* t : {"AAPL", "MSFT", "SPY"})
         EXPECT_NE(calls[0].target.find(t), std::string::npos) << calls[0].target;
     EXPECT_LT(engine_->oldest_quote().age_ms, 5'000);
+}
+
+TEST_F(StaleQuotes, AStreamThatGoesQuietWhileTheTickerTradesIsRestarted) {
+    start_sim();
+    make_engine(false);
+    QuoteLimits limits;
+    limits.refresh_age_ms = 300;
+    limits.stream_silence_ms = 1500;
+    engine_->set_quote_limits(limits);
+    connect();
+    for (int i = 0; i < 100 && !engine_->client().stream_live(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(engine_->client().stream_live());
+    const int sessions = sim_->stream().sessions_created();
+
+    // The socket stays open and says nothing, while REST shows the price moving.
+    sim_->stream().inject(sim::StreamFault{sim::StreamFaultKind::stall, 0, {}});
+    for (int i = 0; i < 40 && sim_->stream().sessions_created() == sessions; ++i) {
+        ASSERT_TRUE(sim_->move_price("AAPL", 0.002));
+        engine_->tick();
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    EXPECT_GT(sim_->stream().sessions_created(), sessions);
+    EXPECT_TRUE(testing::logged("TRADIER", "SIP delivered nothing for AAPL"));
 }
 
 }  // namespace
