@@ -5,6 +5,7 @@
 #include <limits>
 #include <utility>
 
+#include "broker/broker_json.hpp"
 #include "broker/tradier_parse.hpp"
 
 namespace ostrel {
@@ -15,7 +16,7 @@ namespace {
 
 json parse_or_empty_object(std::string_view body) {
     if (body.empty()) return json::object();
-    return json::parse(body);
+    return parse_broker_json(body);
 }
 
 /// Nearest whole number, halves away from zero, kept inside 32 bits.
@@ -95,7 +96,7 @@ std::expected<AccountSnapshot, std::string> parse_balances(std::string_view body
 std::expected<std::vector<BrokerPosition>, std::string> parse_positions(std::string_view body) {
     std::vector<BrokerPosition> out;
     try {
-        const json root = json::parse(body);
+        const json root = parse_broker_json(body);
         if (!root.is_object()) return out;
         const auto positions = root.find("positions");
         // No holdings: the broker sends the string "null" (JSON null has been seen too).
@@ -130,7 +131,7 @@ std::expected<std::vector<BrokerOrder>, std::string> parse_orders(std::string_vi
     std::vector<BrokerOrder> out;
     json root;
     try {
-        root = json::parse(body);
+        root = parse_broker_json(body);
     } catch (const std::exception& e) {
         return std::unexpected(std::string(e.what()));
     }
@@ -166,7 +167,7 @@ std::expected<BrokerOrder, std::string> parse_order_status(std::string_view body
                                                            const std::string& order_id) {
     BrokerOrder order;
     try {
-        const json root = json::parse(body);
+        const json root = parse_broker_json(body);
         if (const json* inner = object_member(root, "order")) {
             order = read_order(*inner);
         } else if (root.is_object() && root.contains("status")) {
@@ -185,7 +186,7 @@ std::expected<BrokerOrder, std::string> parse_order_status(std::string_view body
 
 std::string parse_place_response(std::string_view body) {
     try {
-        const json root = json::parse(body);
+        const json root = parse_broker_json(body);
         if (const json* inner = object_member(root, "order")) return json_id(*inner);
         return json_id(root);
     } catch (const std::exception&) {
@@ -195,7 +196,7 @@ std::string parse_place_response(std::string_view body) {
 
 std::string parse_account_number(std::string_view body, const char* root_key) {
     try {
-        const json root = json::parse(body);
+        const json root = parse_broker_json(body);
         const json* top = object_member(root, root_key);
         if (top == nullptr || !top->contains("account")) return {};
         const json& entry = (*top)["account"];
@@ -220,7 +221,7 @@ std::string parse_account_number(std::string_view body, const char* root_key) {
 
 std::string parse_errors_member(std::string_view body) {
     try {
-        const json root = json::parse(body);
+        const json root = parse_broker_json(body);
         if (!root.is_object()) return {};
         const auto errors = root.find("errors");
         if (errors == root.end() || errors->is_null()) return {};
@@ -238,8 +239,11 @@ std::string parse_errors_member(std::string_view body) {
             add(*error);
         }
         return text.empty() ? std::string("unspecified error") : text;
-    } catch (const std::exception&) {
+    } catch (const json::exception&) {
         return {};
+    } catch (const std::exception& e) {
+        // Refused unread: an answer nobody can read is not an acceptance.
+        return e.what();
     }
 }
 
