@@ -49,6 +49,8 @@ BrokerOrder read_order(const json& o) {
     order.last_fill_price = json_number(o, {"last_fill_price"});
     order.stop_price = json_number(o, {"stop_price", "stop"});
     order.price = json_number(o, {"price", "avg_price"});
+    order.order_class = text_if_string(o, "class");
+    order.tag = text_if_string(o, "tag");
     return order;
 }
 
@@ -136,24 +138,30 @@ std::expected<std::vector<BrokerOrder>, std::string> parse_orders(std::string_vi
         return std::unexpected(std::string(e.what()));
     }
     try {
-        // Depth first with an explicit stack, so a deeply nested answer cannot exhaust ours.
-        std::vector<const json*> stack{&root};
+        // Depth first with an explicit stack; each node carries the id of the order it sits in,
+        // so a leg knows its parent.
+        std::vector<std::pair<const json*, std::string>> stack{{&root, std::string()}};
         while (!stack.empty()) {
-            const json* node = stack.back();
+            const auto [node, parent] = stack.back();
             stack.pop_back();
             if (node->is_array()) {
                 for (auto it = node->crbegin(); it != node->crend(); ++it)
-                    stack.push_back(&*it);
+                    stack.emplace_back(&*it, parent);
             } else if (node->is_object()) {
+                std::string own_id = parent;
                 if (node->contains("id") || node->contains("status") || node->contains("type")) {
                     BrokerOrder order = read_order(*node);
-                    if (!order.id.empty() || !order.status.empty() || !order.type.empty())
+                    if (!order.id.empty() || !order.status.empty() || !order.type.empty()) {
+                        order.parent_id = parent;
+                        own_id = order.id;
                         out.push_back(std::move(order));
+                    }
                 }
                 static constexpr const char* kChildren[] = {"order", "orders", "leg", "legs"};
                 for (int i = 3; i >= 0; --i) {
                     const auto child = node->find(kChildren[i]);
-                    if (child != node->end()) stack.push_back(&*child);
+                    // Only legs belong to the order they sit in; "order" wraps a list.
+                    if (child != node->end()) stack.emplace_back(&*child, i >= 2 ? own_id : parent);
                 }
             }
         }

@@ -214,6 +214,12 @@ TEST(ParseOrders, OcoLegsFlattenedInOrderAndNumericIds) {
     EXPECT_EQ((*list)[2].id, "7782001");
     EXPECT_EQ((*list)[3].id, "7782002");
     EXPECT_DOUBLE_EQ((*list)[3].stop_price, 178.0);
+    // The legs know their pair; the parent and the plain buy belong to no other order.
+    EXPECT_EQ((*list)[1].order_class, "oco");
+    EXPECT_EQ((*list)[0].parent_id, "");
+    EXPECT_EQ((*list)[1].parent_id, "");
+    EXPECT_EQ((*list)[2].parent_id, "7782000");
+    EXPECT_EQ((*list)[3].parent_id, "7782000");
 
     auto single = parse_orders(R"({"orders":{"order":{"id":5,"status":"filled",
         "avg_fill_price":"10.5","exec_quantity":3,"remaining_quantity":0,"stop":4}}})");
