@@ -101,8 +101,8 @@ class EngineResting : public testing::EngineOnSim {
     }
 
     static OrderRequest gtc_stop(int quantity, double stop) {
-        return OrderRequest{"AAPL", "sell", quantity, 0.0,      stop,
-                            "stop", "gtc",  "equity", "outside"};
+        return OrderRequest{"AAPL", "sell", quantity, 0.0,       stop,
+                            "stop", "gtc",  "equity", "outside", ""};
     }
 
     double sim_stop_of(const std::string& id) {
@@ -254,7 +254,7 @@ TEST_F(EngineResting, AnOcoPairAlreadyRestingIsAdoptedAtItsLegsPrices) {
     sim_->set_position("AAPL", 9, 450.0);
     const std::string stop = place_outside(gtc_stop(6, 47.0));
     const std::string pair = place_outside(
-        OrderRequest{"AAPL", "sell", 3, 56.0, 47.0, "limit", "gtc", "oco", "outside"});
+        OrderRequest{"AAPL", "sell", 3, 56.0, 47.0, "limit", "gtc", "oco", "outside", ""});
     ASSERT_FALSE(pair.empty());
     const auto parent = sim_->order(std::stoll(pair));
     ASSERT_TRUE(parent && parent->legs.size() == 2u);
