@@ -96,7 +96,9 @@ std::string TradierClient::token_copy() const {
 }
 
 HttpResult TradierClient::request(const std::string& method, const std::string& path,
-                                  const std::string& query, const std::string& body) {
+                                  const std::string& query, const std::string& body,
+                                  int* status_out) {
+    if (status_out) *status_out = 0;
     const std::string token = token_copy();
     if (token.empty()) return std::unexpected(std::string("Tradier token is empty"));
 
@@ -125,6 +127,7 @@ HttpResult TradierClient::request(const std::string& method, const std::string& 
         }
         if (!result) return std::unexpected(std::move(result.error()));
         last = std::move(*result);
+        if (status_out) *status_out = last.status;
         budget_.note_response(group, last.ratelimit_allowed, last.ratelimit_available);
         if (last.status != 429) break;
         budget_.back_off();

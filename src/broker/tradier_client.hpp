@@ -46,9 +46,11 @@ class TradierClient {
     std::string base_url() const;
     bool production() const;
     /// One authenticated exchange. query and body must already be encoded. Only 2xx answers
-    /// come back as a response; every other outcome is a user-facing error text.
+    /// come back as a response; every other outcome is a user-facing error text. `status_out`,
+    /// when given, receives the last HTTP status (0 when no answer arrived).
     HttpResult request(const std::string& method, const std::string& path,
-                       const std::string& query = {}, const std::string& body = {});
+                       const std::string& query = {}, const std::string& body = {},
+                       int* status_out = nullptr);
     /// The account number, discovered once per configuration; empty when none was found.
     std::string account_id();
     /// "live | market=open | quotes=2 | ..." — the summary shown after connecting.
@@ -79,6 +81,8 @@ class TradierClient {
     std::expected<BrokerOrder, std::string> order_status(const std::string& order_id);
     /// Every order of the session; a multi-leg order is followed by its legs.
     std::expected<std::vector<BrokerOrder>, std::string> orders();
+    /// The new order's id, or an error; an error starting with kOutcomeUnknownPrefix means
+    /// the order may have been placed all the same.
     OrderResult place_order(const OrderRequest& order);
     ActionResult modify_stop(const std::string& order_id, double new_stop);
     /// An empty duration means "gtc".

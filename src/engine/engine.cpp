@@ -18,6 +18,8 @@ Engine::Engine(std::string data_dir)
     // the engine starts either way.
     (void)store_.open(data_dir_ + "ostrel_state.db");
     store_.set_error_reporter([](const std::string& error) { log_error("ENGINE", error); });
+    if (const auto opened = intents_.open(data_dir_ + "ostrel_state.db"); !opened)
+        log_error("ENGINE", "Order intents: " + opened.error());
 
     // Settings: the first readable candidate file, else the defaults.
     settings_ = load_settings(data_dir_, program_directory());
@@ -82,6 +84,7 @@ TradingContext Engine::trading_context() {
     ctx.live_broker = live_broker_.get();
     ctx.paper = &paper_;
     ctx.pdt = &pdt_;
+    ctx.intents = &intents_;
     ctx.live_balances = [this] { return client_.balances(); };
     ctx.store_account = [this](const AccountSnapshot& snap) { store_account(snap); };
     ctx.list_orders = [this] { return client_.orders(); };

@@ -30,6 +30,7 @@
 #include "engine/trading_context.hpp"
 #include "engine/view_records.hpp"
 #include "state/symbol_state.hpp"
+#include "store/order_intents.hpp"
 #include "store/symbol_state_store.hpp"
 
 namespace ostrel {
@@ -224,6 +225,9 @@ class Engine {
                     const Quote& quote, double mark, double atr, int phase);
     void reconcile_paper();
     void reconcile_live();
+    /// Ties each recorded order intent to the broker's order, or shows it never arrived; a
+    /// ticker whose intent cannot be checked stays frozen (engine_reconcile_intents.cpp).
+    void resolve_order_intents(const std::expected<std::vector<BrokerOrder>, std::string>& orders);
 
     // The scout thread's body and its progress line (engine_scout_run.cpp).
     void scout_run();
@@ -239,6 +243,7 @@ class Engine {
     SimBroker paper_;
     std::unique_ptr<IBroker> live_broker_;  ///< set to a TradierBroker on each connect
     SymbolStateStore store_;
+    OrderIntentStore intents_;  ///< in the same database file as store_
     mutable std::mutex mutex_;  ///< the engine lock; never held across network or disk I/O
     std::unordered_map<std::string, SymbolState> states_;  ///< engine lock
     double equity_ = 0.0;                                  ///< engine lock
