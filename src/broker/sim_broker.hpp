@@ -60,7 +60,7 @@ std::vector<PaperFill> parse_paper_blotter(std::string_view text, JournalProblem
 /// that fire on reported prices.
 class SimBroker final : public IBroker {
   public:
-    /// `data_dir` receives paper_blotter.jsonl.
+    /// `data_dir` receives paper_blotter.jsonl; an empty path keeps no journal.
     explicit SimBroker(std::filesystem::path data_dir, double starting_cash = 25000.0);
 
     std::string name() const override { return "paper"; }

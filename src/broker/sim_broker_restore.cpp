@@ -64,6 +64,7 @@ bool SimBroker::claim_id_locked(const std::string& id, char prefix) {
 
 PaperRestore SimBroker::restore_from_blotter() {
     PaperRestore out;
+    if (data_dir_.empty()) return out;  // a book without a folder has no journal
     const auto file = data_dir_ / "paper_blotter.jsonl";
     const auto text = read_journal_text(file);
     if (!text) {

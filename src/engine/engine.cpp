@@ -45,25 +45,24 @@ Engine::Engine(std::string data_dir, bool settings_fallbacks)
     : data_dir_(with_trailing_separator(std::move(data_dir))),
       paper_(data_dir_, 25000.0),
       pdt_(data_dir_) {
-    // 1. Members above start at their defaults: an unconfigured client, the paper book with
-    //    $25,000, no live broker, market state "unknown".
-    // 2. The state store deals with its own failures; the engine starts either way.
-    //    A file it cannot use is named once and left untouched. The engine goes on rather
-    //    than stop: a live lot comes back from the broker at the first reconciliation, a
-    //    paper lot from the paper journal, and stopping would leave held shares unwatched.
+    // The members above start at their defaults: an unconfigured client, the paper book with
+    // $25,000, no live broker, market state "unknown". A state database the store cannot use
+    // is named once and left untouched; the engine goes on rather than stop: a live lot comes
+    // back from the broker at the first reconciliation, a paper lot from the paper journal,
+    // and stopping would leave held shares unwatched.
     if (auto opened = store_.open(data_dir_ + "ostrel_state.db"); !opened) {
         log_error("ENGINE", opened.error());
     }
     store_.set_error_reporter([](const std::string& error) { log_error("ENGINE", error); });
 
-    // 3. Settings: the first readable candidate file, else the defaults.
+    // Settings: the first readable candidate file, else the defaults.
     settings_ = settings_file_.load(data_dir_, program_directory(), settings_fallbacks);
     live_trading_ = settings_.live_trading;
     pdt_protection_ = settings_.enable_pdt_protection;
     auto_scout_ = settings_.enable_auto_scout;
 
-    // 4. Each watchlist ticker's stored state (or a fresh one).
-    //    An entry no broker could know (a hand-edited file) would break every quote request.
+    // Each watchlist ticker's stored state (or a fresh one). An entry no broker could know (a
+    // hand-edited file) would break every quote request.
     std::erase_if(settings_.watchlist, [](const std::string& ticker) {
         if (is_plausible_ticker(normalise_ticker(ticker))) return false;
         log_error("CONFIG", "Left an entry of " + std::to_string(ticker.size()) +
@@ -76,11 +75,11 @@ Engine::Engine(std::string data_dir, bool settings_fallbacks)
         states_[ticker] = std::move(state);
     }
 
-    // 5. The paper book as its journal left it, and the paper stops that rested in it: a lot
-    //    held overnight on paper is still held, and still protected.
+    // The paper book as its journal left it, and the paper stops that rested in it: a lot held
+    // overnight on paper is still held, and still protected.
     restore_paper_book(paper_, states_);
 
-    // 6. Fills of both journals, for day-trade counting.
+    // Fills of both journals, for day-trade counting.
     pdt_.load();
 }
 

@@ -3,6 +3,7 @@
 
 #include "committees/analysis.hpp"
 #include "engine/engine.hpp"
+#include "engine/evaluation_steps.hpp"
 #include "engine/session_time.hpp"
 #include "market/timeframes.hpp"
 
@@ -24,7 +25,7 @@ void Engine::evaluate(const std::string& ticker) {
         market = market_context_;
     }
 
-    // 1-6. Quote, bars and the pure analysis, all without the engine lock.
+    // Quote, bars and the pure analysis, all without the engine lock.
     const Quote quote = client_.cached_quote(ticker);
     const double quote_mark = mark_price(quote);
     const TriggerSelection selection = select_trigger_series(
@@ -32,6 +33,7 @@ void Engine::evaluate(const std::string& ticker) {
             return client_.time_and_sales(ticker, std::string(interval));
         },
         [&]() -> std::expected<BarSeries, std::string> { return client_.daily_history(ticker); });
+    remember_chart_series(ticker, selection);
     TickerAnalysis a = analyze_ticker(selection, quote_mark, market, ticker, settings);
     {
         std::lock_guard lock(hook_mutex_);
@@ -53,7 +55,7 @@ void Engine::evaluate(const std::string& ticker) {
         return;
     }
 
-    // 7-8. The clock and a copy of the state, refreshed with the new decision.
+    // The clock and a copy of the state, refreshed with the new decision.
     SymbolState s;
     std::string market_state;
     MarketClock clock;
@@ -69,33 +71,12 @@ void Engine::evaluate(const std::string& ticker) {
     const int phase = market_phase(clock);
     const bool market_open = market_state == "open";
 
-    s.last_price = mark;
-    if (!market_open) {
-        const double off_hours = off_hours_price(quote, mark);
-        if (off_hours > 0.0) s.last_price = off_hours;
-    }
-    const FinalDecision& d = a.decision;
-    s.last_score = d.final;
-    s.reasons = {d.thesis};
-    for (const std::string* line : {&d.setup, &d.logic, &d.risk}) {
-        if (!line->empty()) s.reasons.push_back(*line);
-    }
-    if (!market_open) s.reasons.emplace_back("Market closed - last session tape");
-    if (!a.trigger_note.empty()) s.reasons.push_back(a.trigger_note);
-    s.decision = d;
-    s.strategy = a.strategy;
-    if (s.qty > 0 && mark > 0.0 && s.avg_price > 0.0) {
-        s.unrealized_pnl = (mark - s.avg_price) * s.qty;
-    }
-    double atr = a.daily_snapshot.atr;
-    if (!(atr > 0.0)) atr = a.trigger_snapshot.atr;
-    if (!(atr > 0.0)) atr = std::max(mark * 0.02, 0.01);
-    if (d.window == "CLOSED") s.entry_lock = false;
+    const double atr = refresh_evaluated_state(s, a, quote, market_open);
 
-    // 9-13. Exits, the pending order, entries and protection.
+    // Exits, the pending order, entries and protection.
     trade_on_evaluation(s, a, quote, mark, atr, market_open, phase);
 
-    // 14. Store, then write back unless the ticker left the list meanwhile.
+    // Store, then write back unless the ticker left the list meanwhile.
     write_back(s);
 }
 

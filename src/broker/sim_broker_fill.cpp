@@ -1,0 +1,97 @@
+// The paper book's fills: the cash and position bookkeeping of one fill and its blotter line.
+#include "broker/sim_broker.hpp"
+
+#include <chrono>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "log/activity_log.hpp"
+
+namespace ostrel {
+
+namespace {
+
+std::string json_string(const std::string& s) {
+    // A quote or backslash in a reason must not break the line; plain text is unchanged.
+    return nlohmann::json(s).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::string stream_number(double v) {
+    std::ostringstream out;
+    out << v;
+    return out.str();
+}
+
+std::int64_t wall_ms() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+std::string SimBroker::blotter_line(const PaperFill& f) {
+    return "{\"id\":" + json_string(f.id) + ",\"symbol\":" + json_string(f.symbol) +
+           ",\"side\":" + json_string(f.side) + ",\"qty\":" + std::to_string(f.qty) +
+           ",\"price\":" + stream_number(f.price) + ",\"pnl\":" + stream_number(f.pnl) +
+           ",\"reason\":" + json_string(f.reason) + ",\"ts_ms\":" + std::to_string(f.ts_ms) + "}";
+}
+
+std::optional<std::string> SimBroker::book_fill_locked(const std::string& symbol, bool buy, int qty,
+                                                       double price, double& pnl) {
+    const auto held_at = positions_.find(symbol);
+    const int held = held_at == positions_.end() ? 0 : held_at->second;
+    pnl = 0.0;
+    if (!buy) {
+        if (held < qty) return "Paper short not allowed";
+        pnl = qty * (price - average_costs_[symbol]);
+        account_.cash += qty * price;
+        const int left = held - qty;
+        if (left < 1) {
+            positions_.erase(symbol);
+            average_costs_.erase(symbol);
+        } else {
+            positions_[symbol] = left;
+        }
+    } else {
+        const double cost = qty * price;
+        if (cost > account_.cash + 0.000001) return "Paper cash too low";
+        account_.cash -= cost;
+        const int now_held = held + qty;
+        const auto avg = average_costs_.find(symbol);
+        const double old_avg = avg == average_costs_.end() ? 0.0 : avg->second;
+        positions_[symbol] = now_held;
+        average_costs_[symbol] = now_held < 1 ? 0.0 : (held * old_avg + cost) / now_held;
+    }
+    last_prices_[symbol] = price;
+    return std::nullopt;
+}
+
+OrderResult SimBroker::fill_locked(const OrderRequest& request) {
+    const double price = request.price > 0.0 ? request.price : request.stop;
+    if (request.quantity < 1 || price <= 0.0) return std::unexpected("Invalid paper order");
+
+    const bool buy = request.side == "buy";
+    double pnl = 0.0;
+    if (auto refused = book_fill_locked(request.symbol, buy, request.quantity, price, pnl)) {
+        return std::unexpected(std::move(*refused));
+    }
+    realized_pnl_ += pnl;
+
+    PaperFill fill{request.symbol, request.side, request.quantity, price, next_id_locked('P'),
+                   request.reason, pnl,          wall_ms()};
+    revalue_locked();
+    fills_.push_back(fill);
+    // A book without a folder (a replay of history) keeps no journal.
+    if (!data_dir_.empty()) blotter_.append(blotter_line(fill), "paper fill " + fill.id);
+
+    std::string line = std::string(buy ? "PAPER BUY " : "PAPER SELL ") +
+                       std::to_string(request.quantity) + " " + request.symbol + " @ " +
+                       stream_number(price);
+    if (!buy) line += "  pnl " + stream_number(pnl);
+    if (!request.reason.empty()) line += "  | " + request.reason;
+    log_info("PAPER", std::move(line));
+    return fill.id;
+}
+
+}  // namespace ostrel
