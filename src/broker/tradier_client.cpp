@@ -9,8 +9,10 @@
 #include <utility>
 
 #include "broker/quote_stream.hpp"
+#include "broker/rest_url.hpp"
 #include "broker/tradier_parse.hpp"
 #include "log/activity_log.hpp"
+#include "log/printable_text.hpp"
 
 namespace ostrel {
 
@@ -103,6 +105,7 @@ HttpResult TradierClient::request(const std::string& method, const std::string& 
     if (token.empty()) return std::unexpected(std::string("Tradier token is empty"));
 
     std::string url = base_url() + path;
+    if (auto refused = refused_rest_url(url)) return std::unexpected(std::move(*refused));
     if (!query.empty()) url += "?" + query;
     HttpHeaders headers{{"Authorization", "Bearer " + token}, {"Accept", "application/json"}};
     if (method == "POST" || method == "PUT")
@@ -146,7 +149,7 @@ HttpResult TradierClient::request(const std::string& method, const std::string& 
             std::string("Tradier 429: rate limited. The bot is waiting; retry the action."));
     if (last.status < 200 || last.status >= 300) {
         return std::unexpected("Tradier HTTP " + std::to_string(last.status) + ": " +
-                               last.body.substr(0, kErrorBodyBytes));
+                               printable_text(last.body.substr(0, kErrorBodyBytes)));
     }
     return last;
 }

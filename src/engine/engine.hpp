@@ -23,6 +23,7 @@
 #include "broker/tradier_client.hpp"
 #include "committees/decision.hpp"
 #include "config/settings.hpp"
+#include "config/settings_file.hpp"
 #include "engine/chart_memory.hpp"
 #include "engine/engine_tick_rules.hpp"
 #include "engine/pdt_guard.hpp"
@@ -41,6 +42,14 @@ struct TriggerSelection;
 /// Trims surrounding whitespace and upper-cases a typed ticker (inner spaces stay).
 std::string normalise_ticker(const std::string& text);
 
+/// The longest ticker the Monitor list takes; broker symbols are far shorter, and one long
+/// entry would break every batched quote request.
+inline constexpr std::size_t kMaxTickerLength = 10;
+
+/// A normalised ticker the broker could know: 1 to kMaxTickerLength characters, a letter
+/// first, then letters, digits, '.', '-' or '/' (BRK.B, BF-B).
+bool is_plausible_ticker(const std::string& ticker);
+
 class Engine {
   public:
     static constexpr const char* kIdleScoutStatus = "Idle — run Scout to rank liquid uptrends";
@@ -49,7 +58,8 @@ class Engine {
     /// list's states and the fill journals. Talks to no broker.
     Engine();
     /// The same, with every file in `data_dir` (ends with a separator) instead of the data
-    /// folder; the REST base still comes from OSTREL_REST_URL or client().
+    /// folder, settings included (no other folder is read); the REST base still comes from
+    /// OSTREL_REST_URL or client().
     explicit Engine(std::string data_dir);
     /// Stops the threads, saves settings.json and releases the members in reverse order.
     ~Engine();
@@ -183,6 +193,10 @@ class Engine {
     const std::string& data_dir() const { return data_dir_; }
 
   private:
+    /// `settings_fallbacks`: also read settings from the program folder, its parent and the
+    /// working directory when the data folder has none (only for the default data folder).
+    Engine(std::string data_dir, bool settings_fallbacks);
+
     // Worker thread body and its pause.
     void worker_loop(std::uint64_t max_ticks);
     void pause_between_ticks();
@@ -237,7 +251,8 @@ class Engine {
     std::pair<MarketClock, std::string> schedule_clock() const;
 
     // ---- members, in construction order ----
-    std::string data_dir_;  ///< where settings, database and journals live (ends with '/')
+    std::string data_dir_;        ///< where settings, database and journals live (ends with '/')
+    SettingsFile settings_file_;  ///< what the load found, so a save loses nothing
     Settings settings_;
     TradierClient client_;
     SimBroker paper_;
