@@ -5,13 +5,14 @@
 #include <cmath>
 #include <cstdio>
 
+#include "broker/broker_json.hpp"
 #include "broker/tradier_parse.hpp"
 
 namespace ostrel {
 
 nlohmann::json parse_or_empty_object(std::string_view body) {
     if (body.empty()) return nlohmann::json::object();
-    return nlohmann::json::parse(body);
+    return parse_broker_json(body);
 }
 
 bool parse_decimal(std::string_view text, double& out) {
