@@ -7,5 +7,5 @@ export CCACHE_BASEDIR="$PWD"
 export CCACHE_NOHASHDIR=1
 cmake --preset ci >/dev/null
 cmake --build --preset ci --target ostrel ostrel-sim ostrel_package_files
-(cd build/ci && cpack -G DEB >/dev/null)
+(cd build/ci && cpack -G DEB -B "$PWD/package" >/dev/null)
 ls build/ci/package/*.deb

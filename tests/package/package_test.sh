@@ -30,7 +30,8 @@ for size in 16 24 32 48 64 128 256; do
     [ -s "$icon" ] || fail "missing icon $size"
     # PNG width and height sit at bytes 16..23 of the header.
     dims=$(od -An -tu1 -j16 -N8 "$icon" | tr -s ' ' | sed 's/^ //')
-    [ "$dims" = "0 0 0 $size 0 0 0 $size" ] || fail "icon $size is $dims"
+    be="0 0 $((size >> 8)) $((size & 255))"
+    [ "$dims" = "$be $be" ] || fail "icon $size is $dims"
 done
 zcat "$root/usr/share/man/man1/ostrel.1.gz" | grep -q '^\.TH OSTREL 1' || fail "man page"
 
