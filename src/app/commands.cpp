@@ -2,6 +2,7 @@
 #include "app/commands.hpp"
 
 #include "app/analyze_command.hpp"
+#include "app/backtest_command.hpp"
 #include "app/probe_command.hpp"
 
 namespace ostrel {
@@ -12,6 +13,9 @@ const std::vector<Command>& table() {
         // {"name", "what it does", run_name_command},
         {"analyze", "score one ticker from CSV bars and print the analysis as JSON",
          run_analyze_command},
+        {"backtest",
+         "replay history through the trading rules and report what they would have done",
+         run_backtest_command},
         {"probe", "connect to the broker and print the connection probe", run_probe_command},
     };
     return rows;

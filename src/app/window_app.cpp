@@ -13,6 +13,7 @@
 #include <string>
 
 #include "app/demo.hpp"
+#include "app/frame_loop.hpp"
 #include "app/splash.hpp"
 #include "app/window_icon.hpp"
 #include "config/data_locations.hpp"
@@ -113,6 +114,8 @@ int run_window(bool demo, const std::optional<std::string>& data_dir, bool intro
 
     std::optional<Engine> engine;
     engine.emplace();
+    // The demo opens connected; Disconnect and Connect later reach the same embedded market.
+    std::optional<std::string> demo_status;
     if (demo) {
         market.attach(*engine);
         const ConnectResult connected = engine->connect();
@@ -121,17 +124,18 @@ int run_window(bool demo, const std::optional<std::string>& data_dir, bool intro
         } else {
             log_error("ENGINE", connected.message);
         }
+        demo_status = connected.message;
     }
+    // Built after attach: the demo's token is the engine's session token, never the field's.
     ui::UiState state = ui::make_ui_state(*engine);
+    if (demo_status) state.connection.status = *demo_status;
 
     // SIGTERM or Ctrl+C in the terminal close the window the normal way.
     g_close_requested = false;
     signal(SIGTERM, on_close_signal);
     signal(SIGINT, on_close_signal);
-    while (!glfwWindowShouldClose(window)) {
-        draw_frame(window, *engine, state);
-        if (g_close_requested) glfwSetWindowShouldClose(window, GLFW_TRUE);
-    }
+    run_frame_loop(
+        window, [&] { draw_frame(window, *engine, state); }, g_close_requested);
     signal(SIGTERM, SIG_DFL);
     signal(SIGINT, SIG_DFL);
 

@@ -270,7 +270,7 @@ OrderResult SimBroker::fill_locked(const OrderRequest& request) {
                    request.reason, pnl,          wall_ms()};
     revalue_locked();
     fills_.push_back(fill);
-    {
+    if (!data_dir_.empty()) {  // a book without a folder (a replay of history) keeps no journal
         std::ofstream out(data_dir_ / "paper_blotter.jsonl", std::ios::app | std::ios::binary);
         if (out) out << blotter_line(fill) + "\n" << std::flush;
     }

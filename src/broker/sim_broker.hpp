@@ -47,7 +47,7 @@ struct PaperTarget {
 /// that fire on reported prices.
 class SimBroker final : public IBroker {
   public:
-    /// `data_dir` receives paper_blotter.jsonl.
+    /// `data_dir` receives paper_blotter.jsonl; an empty path keeps no journal.
     explicit SimBroker(std::filesystem::path data_dir, double starting_cash = 25000.0);
 
     std::string name() const override { return "paper"; }

@@ -117,6 +117,13 @@ class Engine {
     /// The Scout's progress line (its last log line, or why it is idle).
     std::string scout_status() const;
 
+    // --- the Connection tab and the account strip (engine_connection_views.cpp) ---
+
+    /// The switches, counts, stream, budget, market and account lines of the Connection tab
+    /// (not const: reading the budget forgets the sends that left its one-minute window).
+    ConnectionView connection_view();
+    SpendRule spend_rule() const;
+
     // --- the Monitor list (engine_monitor.cpp) ---
 
     /// Adds a typed ticker; false when the text is empty after normalising.

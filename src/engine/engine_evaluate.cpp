@@ -3,6 +3,7 @@
 
 #include "committees/analysis.hpp"
 #include "engine/engine.hpp"
+#include "engine/evaluation_steps.hpp"
 #include "engine/session_time.hpp"
 #include "market/timeframes.hpp"
 
@@ -69,28 +70,7 @@ void Engine::evaluate(const std::string& ticker) {
     const int phase = market_phase(clock);
     const bool market_open = market_state == "open";
 
-    s.last_price = mark;
-    if (!market_open) {
-        const double off_hours = off_hours_price(quote, mark);
-        if (off_hours > 0.0) s.last_price = off_hours;
-    }
-    const FinalDecision& d = a.decision;
-    s.last_score = d.final;
-    s.reasons = {d.thesis};
-    for (const std::string* line : {&d.setup, &d.logic, &d.risk}) {
-        if (!line->empty()) s.reasons.push_back(*line);
-    }
-    if (!market_open) s.reasons.emplace_back("Market closed - last session tape");
-    if (!a.trigger_note.empty()) s.reasons.push_back(a.trigger_note);
-    s.decision = d;
-    s.strategy = a.strategy;
-    if (s.qty > 0 && mark > 0.0 && s.avg_price > 0.0) {
-        s.unrealized_pnl = (mark - s.avg_price) * s.qty;
-    }
-    double atr = a.daily_snapshot.atr;
-    if (!(atr > 0.0)) atr = a.trigger_snapshot.atr;
-    if (!(atr > 0.0)) atr = std::max(mark * 0.02, 0.01);
-    if (d.window == "CLOSED") s.entry_lock = false;
+    const double atr = refresh_evaluated_state(s, a, quote, market_open);
 
     // 9-13. Exits, the pending order, entries and protection.
     trade_on_evaluation(s, a, quote, mark, atr, market_open, phase);

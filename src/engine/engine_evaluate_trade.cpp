@@ -5,6 +5,7 @@
 
 #include "committees/analysis.hpp"
 #include "engine/engine.hpp"
+#include "engine/evaluation_steps.hpp"
 #include "engine/exit_actions.hpp"
 #include "engine/exits.hpp"
 #include "engine/order_submission.hpp"
@@ -102,9 +103,7 @@ void Engine::trade_on_evaluation(SymbolState& s, const TickerAnalysis& a, const 
     }
 
     // 12. Entry.
-    const bool may_enter = !pending(s) && !s.holding && s.qty <= 0 && !s.entry_lock &&
-                           (d.action == "BUY" || d.action == "SAFE") && d.size_mult > 0.0;
-    if (may_enter) {
+    if (may_enter(s)) {
         plan_entry(ctx, s, a, quote, mark, atr, phase);
     } else if (s.entry_lock && s.qty <= 0 && !pending(s)) {
         push_front_reason(s, "Same trigger already used — wait for a new CLOSED then FIRE window");
@@ -122,57 +121,14 @@ void Engine::trade_on_evaluation(SymbolState& s, const TickerAnalysis& a, const 
 
 void Engine::plan_entry(const TradingContext& ctx, SymbolState& s, const TickerAnalysis& a,
                         const Quote& quote, double mark, double atr, int phase) {
-    const FinalDecision& d = s.decision;
-    const int max_day_trades = ctx.settings.pdt_max_day_trades;
-    if (ctx.pdt_protection) {
-        const int count = pdt_.count_at(ctx.now());
-        if (count >= max_day_trades) {
-            push_front_reason(s, "PDT protection: " + std::to_string(count) + "/" +
-                                     std::to_string(max_day_trades) +
-                                     " day trades in 5 business days — no new entry");
-            return;
-        }
+    const auto account = [this] {
+        std::lock_guard lock(mutex_);
+        return std::pair<AccountSnapshot, std::string>{{equity_, buying_power_, cash_},
+                                                       market_context_.regime};
+    };
+    if (const auto order = plan_entry_order(ctx, s, quote, mark, atr, phase, account)) {
+        submit_order(ctx, s, *order, atr);
     }
-    const double ref = off_hours_price(quote, s.last_price > 0.0 ? s.last_price : mark);
-    s.planned_buy_limit = ratchet(s.planned_buy_limit, ref);
-
-    if (s.planned_buy_qty <= 0) {
-        refresh_balances(ctx, "before buy");
-        AccountSnapshot stored;
-        std::string regime;
-        {
-            std::lock_guard lock(mutex_);
-            stored = {equity_, buying_power_, cash_};
-            regime = market_context_.regime;
-        }
-        const auto [equity, buying_power] = sizing_equity_and_buying_power(stored);
-        const double entry = s.planned_buy_limit > 0.0 ? s.planned_buy_limit : ref;
-        const SizeResult size = size_position(equity, d.final, atr, entry, regime, ctx.settings,
-                                              d.size_mult, buying_power);
-        if (size.refused) {
-            s.reasons.push_back(size.message);
-        } else {
-            s.planned_buy_qty = size.quantity;
-        }
-    }
-    if (s.planned_buy_qty <= 0 || !(s.planned_buy_limit > 0.0)) return;
-
-    const bool day_entry = phase == kPhaseRegular || !ctx.settings.enforce_market_hours;
-    const bool preopen_rest = ctx.live && phase == kPhaseOpenIn15;
-    if (day_entry || preopen_rest) {
-        const double limit = day_entry
-                                 ? lower_cent(s.planned_buy_limit, side_price(quote, "buy", ref))
-                                 : s.planned_buy_limit;
-        const OrderRequest order =
-            entry_order(s.symbol, s.planned_buy_qty, limit, d.action + " " + d.thesis);
-        submit_order(ctx, s, order, atr);
-        return;
-    }
-    push_front_reason(s,
-                      "Overnight buy cap $" + two_decimals(s.planned_buy_limit) +
-                          (phase == kPhaseOpenIn5
-                               ? " — frozen so Tradier can process the last change before the open"
-                               : " — will rest the day-limit ~15 min before the open"));
     (void)a;
 }
 

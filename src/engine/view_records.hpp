@@ -38,4 +38,38 @@ struct HoldingRow {
     double average_price = 0.0;
 };
 
+/// The settings the account strip's spend-rule line explains.
+struct SpendRule {
+    double max_dollar_risk_pct = 0.0;
+    double max_trade_risk_pct = 0.0;
+    double atr_stop_mult = 0.0;
+    double atr_profit_mult = 0.0;
+    double max_position_pct = 0.0;
+};
+
+/// REST calls sent in the current minute and the caps, per group.
+struct BudgetUsage {
+    int market_used = 0;
+    int market_cap = 0;
+    int account_used = 0;
+    int account_cap = 0;
+    int trading_used = 0;
+    int trading_cap = 0;
+};
+
+/// What the Connection tab shows besides the holdings, copied in one go.
+struct ConnectionView {
+    bool connected = false;
+    bool live_trading = false;
+    bool pdt_protection = true;
+    int day_trades = 0;  ///< in the rolling five-weekday window
+    int pdt_max_day_trades = 0;
+    std::string stream_status;  ///< the quote stream's status text
+    BudgetUsage budget;
+    std::string market_state;  ///< the broker clock's word ("open", "closed", ...)
+    double equity = 0.0;
+    double buying_power = 0.0;
+    double cash = 0.0;
+};
+
 }  // namespace ostrel

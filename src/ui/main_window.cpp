@@ -3,6 +3,7 @@
 
 #include "engine/engine.hpp"
 #include "ui/account_strip.hpp"
+#include "ui/connection_tab.hpp"
 #include "ui/imgui_compat.hpp"
 #include "ui/log_tab.hpp"
 
@@ -15,9 +16,6 @@ constexpr ImGuiWindowFlags kMainWindowFlags =
     ImGuiWindowFlags_NoBringToFrontOnFocus;
 
 // The tabs whose content has not been built yet show one plain line.
-void draw_connection_tab(Engine&, UiState&) {
-    ImGui::TextUnformatted("Connecting to the broker is not available yet.");
-}
 void draw_scout_tab(Engine&, UiState&) {
     ImGui::TextUnformatted("The Scout is not available yet.");
 }
@@ -26,6 +24,9 @@ void draw_monitor_tab(Engine&, UiState&) {
 }
 void draw_paper_tab(Engine&) {
     ImGui::TextUnformatted("The paper book is not available yet.");
+}
+void draw_chart_tab(Engine&, UiState&) {
+    ImGui::TextUnformatted("Charts are not available yet.");
 }
 
 }  // namespace
@@ -41,7 +42,7 @@ void draw_main_window(Engine& engine, UiState& state) {
 
     if (ImGui::BeginTabBar("main")) {
         if (ImGui::BeginTabItem("Connection")) {
-            draw_connection_tab(engine, state);
+            draw_connection_tab(engine, state.connection);
             ImGui::EndTabItem();
         }
         if (ImGui::BeginTabItem("Scout")) {
@@ -63,6 +64,10 @@ void draw_main_window(Engine& engine, UiState& state) {
         }
         if (ImGui::BeginTabItem("Log")) {
             draw_log_tab();
+            ImGui::EndTabItem();
+        }
+        if (ImGui::BeginTabItem("Chart")) {
+            draw_chart_tab(engine, state);
             ImGui::EndTabItem();
         }
         ImGui::EndTabBar();

@@ -1,4 +1,4 @@
-// The one full-viewport window: account strip, then the tab bar "main" with its five tabs.
+// The one full-viewport window: account strip, then the tab bar "main" with its six tabs.
 #pragma once
 
 #include "ui/ui_state.hpp"

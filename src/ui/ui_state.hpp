@@ -4,6 +4,8 @@
 #include <array>
 #include <string>
 
+#include "ui/connection_tab.hpp"
+
 namespace ostrel {
 class Engine;
 }
@@ -11,16 +13,14 @@ class Engine;
 namespace ostrel::ui {
 
 struct UiState {
-    std::string connection_status = "Disconnected";
-    std::array<char, 512> token{};  ///< access-token edit buffer, NUL-terminated
-    bool select_monitor = false;    ///< bring the Monitor tab to the front next frame
+    ConnectionTabState connection;
+    bool select_monitor = false;  ///< bring the Monitor tab to the front next frame
     std::array<char, 32> ticker{"AAPL"};
-    int selected_watch_row = -1;    ///< -1: none
-    bool pending_pdt_value = true;  ///< day-trade protection choice awaiting confirmation
-    bool pdt_change_pending = false;
+    int selected_watch_row = -1;  ///< -1: none
 };
 
-/// The state at start-up: the token buffer holds the engine's token (at most 511 bytes).
+/// The state at start-up: the token field holds the engine's saved token (a session-only
+/// token, such as the demo's, is never shown).
 UiState make_ui_state(const Engine& engine);
 
 }  // namespace ostrel::ui

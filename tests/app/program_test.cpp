@@ -9,6 +9,7 @@
 #include <regex>
 #include <thread>
 
+#include "app/commands.hpp"
 #include "child_process.hpp"
 
 namespace ostrel {
@@ -189,19 +190,18 @@ TEST_F(Program, AnUnusableDataFolderExitsTwoWithTheReason) {
 }
 
 TEST_F(Program, EverySubcommandAnswersHelpAndNamesABadOption) {
-    for (const char* command : {"analyze", "probe"}) {
+    for (const Command& row : commands()) {
+        const std::string command(row.name);
         ScratchDir out;
         ChildProcess help({OSTREL_EXE, command, "--help"}, env_, out.path());
         EXPECT_EQ(help.wait(), 0) << command;
-        EXPECT_NE(help.out().find(std::string("usage: ostrel ") + command), std::string::npos)
-            << help.out();
+        EXPECT_NE(help.out().find("usage: ostrel " + command), std::string::npos) << help.out();
 
         ScratchDir bad_out;
         ChildProcess bad({OSTREL_EXE, command, "--bogus"}, env_, bad_out.path());
         EXPECT_EQ(bad.wait(), 2) << command;
         EXPECT_NE(bad.err().find("unknown option '--bogus'"), std::string::npos) << bad.err();
-        EXPECT_NE(bad.err().find(std::string("Try 'ostrel ") + command + " --help'."),
-                  std::string::npos)
+        EXPECT_NE(bad.err().find("Try 'ostrel " + command + " --help'."), std::string::npos)
             << bad.err();
     }
 }

@@ -1,4 +1,4 @@
-// The main window: covers the viewport every frame, five tabs in order, Monitor on request.
+// The main window: covers the viewport every frame, six tabs in order, Monitor on request.
 #include "ui/main_window.hpp"
 
 #include <filesystem>
@@ -67,13 +67,13 @@ TEST_F(MainWindow, FollowsTheViewportEveryFrame) {
     EXPECT_NE(window->Flags & ImGuiWindowFlags_NoBringToFrontOnFocus, 0);
 }
 
-TEST_F(MainWindow, DrawsTheFiveTabsInOrder) {
+TEST_F(MainWindow, DrawsTheSixTabsInOrder) {
     draw();
     draw();
     ImGuiTabBar* bar = tab_bar();
     ASSERT_NE(bar, nullptr);
-    EXPECT_EQ(testing::tab_names(bar),
-              (std::vector<std::string>{"Connection", "Scout", "Monitor", "Paper", "Log"}));
+    EXPECT_EQ(testing::tab_names(bar), (std::vector<std::string>{"Connection", "Scout", "Monitor",
+                                                                 "Paper", "Log", "Chart"}));
     EXPECT_EQ(selected_tab(), "Connection");
     // The selected tab is drawn in the amber of the style.
     EXPECT_GT(vertices_in_colour(kMainWindowName, kSelectedTabColour), 0);
