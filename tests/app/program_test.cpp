@@ -206,5 +206,15 @@ TEST_F(Program, EverySubcommandAnswersHelpAndNamesABadOption) {
     }
 }
 
+TEST_F(Program, TheWindowWritesTheLogFileToo) {
+    // No display: the window cannot open, and the GLFW error it logged is in the file, stamped.
+    const std::string log = scratch_.path() + "window.log";
+    ChildProcess run({OSTREL_EXE, "--data-dir", data_, "--log-file", log}, env_, out_.path());
+    ASSERT_EQ(run.wait(), 1) << run.err();
+    EXPECT_TRUE(std::regex_search(
+        slurp(log), std::regex(R"(^\d{4}-\d\d-\d\dT[0-9:.]+[+-]\d\d:\d\d \[GLFW\] error: )")))
+        << slurp(log);
+}
+
 }  // namespace
 }  // namespace ostrel
