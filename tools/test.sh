@@ -16,6 +16,9 @@ fi
 
 step() { printf '\n== %s\n' "$*"; }
 
+step "layers: includes follow the library graph, no source file over 400 lines"
+tools/check-layers.sh
+
 step "build: ci"
 cmake --preset ci >/dev/null
 cmake --build --preset ci

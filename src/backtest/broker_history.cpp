@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <fstream>
 #include <nlohmann/json.hpp>
 
@@ -66,13 +65,11 @@ bool fresh(const std::filesystem::path& file) {
     return age < std::chrono::hours(12);
 }
 
+/// The UTC date `days` days before today, as the broker's `start` parameter wants it.
 std::string days_ago(int days) {
-    const std::time_t t = std::time(nullptr) - static_cast<std::time_t>(days) * 86400;
-    std::tm tm{};
-    gmtime_r(&t, &tm);
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
-    return buf;
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    const auto today = std::chrono::duration_cast<std::chrono::hours>(now).count() / 24;
+    return sim::format_date(today - days);
 }
 
 std::expected<void, std::string> fetch(TradierClient& client, const std::string& symbol,

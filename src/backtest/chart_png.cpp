@@ -28,10 +28,24 @@ constexpr Rgb kSpy{230, 126, 34};
 constexpr Rgb kDrawdown{200, 48, 48};
 constexpr Rgb kDrawdownFill{240, 190, 190};
 
+/// "$25,000": whole dollars with thousands separators.
 std::string dollars(double v) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "$%.0f", v);
-    return buf;
+    char digits[32];
+    std::snprintf(digits, sizeof digits, "%.0f", std::fabs(v));
+    std::string text = digits;
+    for (int at = static_cast<int>(text.size()) - 3; at > 0; at -= 3)
+        text.insert(at, ",");
+    return (v < 0 ? "-$" : "$") + text;
+}
+
+/// A round step (1, 2, 2.5 or 5 times a power of ten) giving about `count` grid lines.
+double nice_step(double range, int count) {
+    const double raw = range / count;
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    for (double m : {1.0, 2.0, 2.5, 5.0, 10.0}) {
+        if (m * power >= raw) return m * power;
+    }
+    return 10.0 * power;
 }
 
 struct Panel {
@@ -80,14 +94,14 @@ Canvas draw_chart(const Report& r, int width, int height) {
     };
 
     // Grids and axis labels.
-    for (int k = 0; k <= 4; ++k) {
-        const double v = eq.lo + (eq.hi - eq.lo) * k / 4.0;
+    const double step = nice_step(eq.hi - eq.lo, 5);
+    for (double v = std::ceil(eq.lo / step) * step; v <= eq.hi; v += step) {
         const int yy = static_cast<int>(eq.y(v));
         c.fill_rect(left, yy, right, yy + 1, kGrid);
         c.text(8, yy - 4, dollars(v), kAxisText);
     }
     for (int k = 0; k <= 2; ++k) {
-        const double v = ddp.lo * k / 2.0;
+        const double v = k == 0 ? 0.0 : ddp.lo * k / 2.0;  // no "-0.0%" at the top
         const int yy = static_cast<int>(ddp.y(v));
         c.fill_rect(left, yy, right, yy + 1, kGrid);
         char buf[32];

@@ -119,6 +119,9 @@ std::expected<BarSeries, std::string> parse_timed_bars(const std::string& text,
         const std::string close(fields[close_at]);
         if (!(std::strtod(close.c_str(), nullptr) > 0.0)) continue;
         if (kept >= bars->size()) break;
+        if (time_at >= fields.size()) {
+            return std::unexpected("line " + std::to_string(line_no) + ": no " + time_column);
+        }
         const std::string stamp(fields[time_at]);
         const auto ms = intraday ? intraday_close_ms(stamp) : daily_close_ms(stamp);
         if (!ms) {

@@ -20,6 +20,7 @@
 #include "engine/session_time.hpp"
 #include "market/timeframes.hpp"
 #include "sim/calendar.hpp"
+#include "state/price_rules.hpp"
 
 namespace ostrel::backtest {
 
@@ -90,7 +91,7 @@ void advance_window(const BarSeries& bars, std::int64_t now, std::int64_t lookba
 class Replayer {
   public:
     Replayer(const History& history, const ReplayOptions& options)
-        : history_(history), options_(options), paper_({}, options.starting_cash), pdt_({}) {
+        : options_(options), paper_({}, options.starting_cash), pdt_({}) {
         ctx_.settings = options.settings;
         ctx_.live = false;
         ctx_.pdt_protection = options.settings.enable_pdt_protection;
@@ -171,14 +172,15 @@ class Replayer {
             if (s.holding && s.qty > 0) sell(lane, exit, bar.open);
         }
         if (!s.holding || s.qty <= 0) return;
-        // Within the bar: the stop first, so a bar that reaches both is a stop.
-        if (const auto at = stop_fill(bar, s.stop_price)) {
+        // Within the bar: the stop first, so a bar that reaches both is a stop. The levels are
+        // the cent prices the engine rests at the broker.
+        if (const auto at = stop_fill(bar, cent_floor(s.stop_price))) {
             probe(lane, *at);
             return;
         }
         // Whether the high came after a fill inside this bar is unknown: no target then.
         if (entered || s.scaled_out) return;
-        if (const auto at = target_fill(bar, s.target_price)) probe(lane, *at);
+        if (const auto at = target_fill(bar, cent_ceiling(s.target_price))) probe(lane, *at);
     }
 
     /// Asks the exit rule what it does at `price`, reached inside the bar, and carries it out.
@@ -288,7 +290,6 @@ class Replayer {
         }
     }
 
-    const History& history_;
     const ReplayOptions& options_;
     SimBroker paper_;
     PdtGuard pdt_;

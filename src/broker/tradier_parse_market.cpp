@@ -1,7 +1,9 @@
 // Readers of the market-data answers: quotes, easy-to-borrow list, bars and the clock.
 #include <nlohmann/json.hpp>
 
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 
 #include "broker/tradier_parse.hpp"
 
@@ -109,6 +111,31 @@ std::expected<std::vector<std::string>, std::string> parse_etb(std::string_view 
     return out;
 }
 
+namespace {
+
+// Seconds since 1970 of a bar: the time-and-sales timestamp, else the history date at
+// midnight UTC; 0 when the row has neither.
+std::int64_t bar_time(const json& row) {
+    if (const auto it = row.find("timestamp"); it != row.end() && it->is_number()) {
+        const double seconds = it->get<double>();  // a wild number must not overflow the cast
+        if (std::isfinite(seconds) && seconds > 0.0 && seconds < 1e12)
+            return static_cast<std::int64_t>(seconds);
+    }
+    if (const auto it = row.find("date"); it != row.end() && it->is_string()) {
+        int y = 0;
+        unsigned m = 0;
+        unsigned d = 0;
+        if (std::sscanf(it->get_ref<const std::string&>().c_str(), "%d-%u-%u", &y, &m, &d) == 3) {
+            const std::chrono::year_month_day day{std::chrono::year{y}, std::chrono::month{m},
+                                                  std::chrono::day{d}};
+            if (day.ok()) return std::chrono::sys_days{day}.time_since_epoch().count() * 86400;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
 std::expected<std::vector<Bar>, std::string> parse_bars(std::string_view body) {
     std::vector<Bar> out;
     try {
@@ -134,6 +161,7 @@ std::expected<std::vector<Bar>, std::string> parse_bars(std::string_view body) {
             bar.low = json_number(row, {"low"});
             bar.close = json_number(row, {"close", "price"});
             bar.volume = json_number(row, {"volume"});
+            bar.time = bar_time(row);
             if (bar.close > 0.0) out.push_back(bar);
         });
     } catch (const std::exception& e) {

@@ -27,7 +27,7 @@ CommitteeVerdict pattern_committee(const CommitteeInputs& in) {
         reasons.push_back("Pocket pivot");
         if (label == "NONE") label = "POCKET PIVOT";
     }
-    // No detector fills the next two slots yet; a future one plugs straight in here.
+    // The Wolfe Wave and QM level count when their fields are set; no detector sets them.
     if (t.wolfe == "BULL_WOLFE_WAVE") {
         s += 20.0;
         reasons.push_back("Wolfe Wave");

@@ -20,7 +20,7 @@ struct CommitteeInputs {
     std::string symbol;
     std::string strategy;  ///< "Buy The Dip Uptrend" or "Mean Reversion"
     double price = 0.0;    ///< the evaluation price
-    std::string sector;    ///< matched against the market's leaders and laggards; empty for now
+    std::string sector;    ///< matched against the market's leaders and laggards; nothing sets it
 };
 
 }  // namespace ostrel

@@ -13,26 +13,26 @@ Engine::Engine(std::string data_dir)
     : data_dir_(with_trailing_separator(std::move(data_dir))),
       paper_(data_dir_, 25000.0),
       pdt_(data_dir_) {
-    // 1. Members above start at their defaults: an unconfigured client, the paper book with
-    //    $25,000, no live broker, market state "unknown".
-    // 2. The state store deals with its own failures; the engine starts either way.
+    // The members above start at their defaults: an unconfigured client, the paper book with
+    // $25,000, no live broker, market state "unknown". The state store deals with its own failures;
+    // the engine starts either way.
     (void)store_.open(data_dir_ + "ostrel_state.db");
     store_.set_error_reporter([](const std::string& error) { log_error("ENGINE", error); });
 
-    // 3. Settings: the first readable candidate file, else the defaults.
+    // Settings: the first readable candidate file, else the defaults.
     settings_ = load_settings(data_dir_, program_directory());
     live_trading_ = settings_.live_trading;
     pdt_protection_ = settings_.enable_pdt_protection;
     auto_scout_ = settings_.enable_auto_scout;
 
-    // 4. Each watchlist ticker's stored state (or a fresh one).
+    // Each watchlist ticker's stored state (or a fresh one).
     for (const std::string& ticker : settings_.watchlist) {
         SymbolState state = store_.load(ticker);
         state.symbol = ticker;
         states_[ticker] = std::move(state);
     }
 
-    // 5. Fills of both journals, for day-trade counting.
+    // Fills of both journals, for day-trade counting.
     pdt_.load();
 }
 

@@ -1,9 +1,8 @@
 // The Engine: the bot's state for the whole run, its lock, and the worker thread that ticks it.
 //
 // Layout for contributors: members are declared in construction order (destruction runs in
-// reverse). Each member that arrives with a later piece of work has a marked slot below; put
-// it there so the order stays right, and put its operations in their own engine_*.cpp file
-// with the declarations grouped here.
+// reverse), so a new member goes after the ones it needs; its operations go in their own
+// engine_*.cpp file with the declarations grouped here.
 #pragma once
 
 #include <atomic>
@@ -24,6 +23,7 @@
 #include "broker/tradier_client.hpp"
 #include "committees/decision.hpp"
 #include "config/settings.hpp"
+#include "engine/chart_memory.hpp"
 #include "engine/engine_tick_rules.hpp"
 #include "engine/pdt_guard.hpp"
 #include "engine/trading_context.hpp"
@@ -34,6 +34,7 @@
 namespace ostrel {
 
 struct TickerAnalysis;
+struct TriggerSelection;
 
 /// Trims surrounding whitespace and upper-cases a typed ticker (inner spaces stay).
 std::string normalise_ticker(const std::string& text);
@@ -42,8 +43,8 @@ class Engine {
   public:
     static constexpr const char* kIdleScoutStatus = "Idle — run Scout to rank liquid uptrends";
 
-    /// Loads the settings from the data folder (and, as they arrive, opens the state store,
-    /// loads the Monitor list's states and the fill journals). Talks to no broker.
+    /// Loads the settings from the data folder, opens the state store and loads the Monitor
+    /// list's states and the fill journals. Talks to no broker.
     Engine();
     /// The same, with every file in `data_dir` (ends with a separator) instead of the data
     /// folder; the REST base still comes from OSTREL_REST_URL or client().
@@ -124,6 +125,17 @@ class Engine {
     ConnectionView connection_view();
     SpendRule spend_rule() const;
 
+    // --- chart and paper views, copies that make no request (engine_chart_views.cpp) ---
+
+    /// The ticker's bars of its last evaluation, the levels of its lot and order, its fills.
+    ChartView chart_view(const std::string& ticker) const;
+    /// The equity of every tick since the engine started (thinned when very long).
+    std::vector<EquitySample> equity_samples() const;
+    /// The newest `newest` fills of the paper book, oldest first.
+    std::vector<PaperFillRow> paper_fills(std::size_t newest) const;
+    /// The paper book's realized P&L after each of its sells.
+    std::vector<RealizedPoint> paper_realized_curve() const;
+
     // --- the Monitor list (engine_monitor.cpp) ---
 
     /// Adds a typed ticker; false when the text is empty after normalising.
@@ -175,6 +187,10 @@ class Engine {
     void seed_missing_prices(const std::vector<std::string>& tickers);
     void evaluate_in_order(const std::vector<std::string>& tickers);
     void mark_paper_book();
+    /// Keeps the equity of this tick for the chart.
+    void sample_equity();
+    /// Keeps a copy of the bars an evaluation fetched for the chart.
+    void remember_chart_series(const std::string& ticker, const TriggerSelection& selection);
 
     /// Sets one of the lock-free switches together with its settings field (engine lock held
     /// by the caller), so a saved copy never disagrees with what the worker sees.
@@ -186,7 +202,8 @@ class Engine {
     void save_state(const SymbolState& state);
     /// Saves the copy and writes it back into the map if the ticker is still listed.
     void write_back(const SymbolState& state);
-    /// Steps 9 to 13 of an evaluation: the open lot, the pending order, the entry, protection.
+    /// What an evaluation does with its decision: the open lot, the pending order, the entry and
+    /// protection.
     void trade_on_evaluation(SymbolState& s, const TickerAnalysis& a, const Quote& quote,
                              double mark, double atr, bool market_open, int phase);
     void plan_entry(const TradingContext& ctx, SymbolState& s, const TickerAnalysis& a,
@@ -233,6 +250,7 @@ class Engine {
     std::string watchlist_message_;  ///< engine lock
     std::string session_token_;      ///< engine lock; overrides the saved token when set
     PdtGuard pdt_;                   ///< loaded from the two fill journals
+    ChartMemory chart_;              ///< engine lock
 
     // Lock-free mirrors of settings_.live_trading, .enable_pdt_protection, .enable_auto_scout.
     std::atomic<bool> live_trading_{false};

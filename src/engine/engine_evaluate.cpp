@@ -25,7 +25,7 @@ void Engine::evaluate(const std::string& ticker) {
         market = market_context_;
     }
 
-    // 1-6. Quote, bars and the pure analysis, all without the engine lock.
+    // Quote, bars and the pure analysis, all without the engine lock.
     const Quote quote = client_.cached_quote(ticker);
     const double quote_mark = mark_price(quote);
     const TriggerSelection selection = select_trigger_series(
@@ -33,6 +33,7 @@ void Engine::evaluate(const std::string& ticker) {
             return client_.time_and_sales(ticker, std::string(interval));
         },
         [&]() -> std::expected<BarSeries, std::string> { return client_.daily_history(ticker); });
+    remember_chart_series(ticker, selection);
     TickerAnalysis a = analyze_ticker(selection, quote_mark, market, ticker, settings);
     {
         std::lock_guard lock(hook_mutex_);
@@ -54,7 +55,7 @@ void Engine::evaluate(const std::string& ticker) {
         return;
     }
 
-    // 7-8. The clock and a copy of the state, refreshed with the new decision.
+    // The clock and a copy of the state, refreshed with the new decision.
     SymbolState s;
     std::string market_state;
     MarketClock clock;
@@ -72,10 +73,10 @@ void Engine::evaluate(const std::string& ticker) {
 
     const double atr = refresh_evaluated_state(s, a, quote, market_open);
 
-    // 9-13. Exits, the pending order, entries and protection.
+    // Exits, the pending order, entries and protection.
     trade_on_evaluation(s, a, quote, mark, atr, market_open, phase);
 
-    // 14. Store, then write back unless the ticker left the list meanwhile.
+    // Store, then write back unless the ticker left the list meanwhile.
     write_back(s);
 }
 

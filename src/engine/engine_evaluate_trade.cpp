@@ -60,7 +60,7 @@ void Engine::trade_on_evaluation(SymbolState& s, const TickerAnalysis& a, const 
     const TradingContext ctx = trading_context();
     const FinalDecision& d = s.decision;
 
-    // 9. Open lot.
+    // An open lot: stops from the actual cost, then the exit rules.
     if (s.holding && s.qty > 0) {
         if (s.avg_price > 0.0 && !(s.stop_price > 0.0) && atr > 0.0) {
             s.stop_price = s.avg_price - atr * ctx.settings.atr_stop_mult;
@@ -74,7 +74,7 @@ void Engine::trade_on_evaluation(SymbolState& s, const TickerAnalysis& a, const 
         s.stop_price = exit.stop;
         act_on_exit(ctx, s, exit, quote, mark, atr, a.trigger_snapshot.rsi, market_open);
     } else if (pending(s)) {
-        // 10. No lot, an order pending: frozen; a pending buy's cap follows the tape down.
+        // No lot, an order pending: frozen; a pending buy's cap follows the tape down.
         push_front_reason(s, frozen_line(s));
         if (buy_side(s.pending_side)) {
             const double cap =
@@ -84,7 +84,7 @@ void Engine::trade_on_evaluation(SymbolState& s, const TickerAnalysis& a, const 
         }
     }
 
-    // 11. The overnight setup died before the open.
+    // The overnight setup died before the open.
     const bool buy_pending = pending(s) && buy_side(s.pending_side);
     const bool setup_died = !s.holding && !market_open && d.window == "CLOSED" &&
                             (s.planned_buy_limit > 0.0 || buy_pending);
@@ -102,14 +102,14 @@ void Engine::trade_on_evaluation(SymbolState& s, const TickerAnalysis& a, const 
         push_front_reason(s, "Overnight setup died — pulled the pre-open buy");
     }
 
-    // 12. Entry.
+    // Entry.
     if (may_enter(s)) {
         plan_entry(ctx, s, a, quote, mark, atr, phase);
     } else if (s.entry_lock && s.qty <= 0 && !pending(s)) {
         push_front_reason(s, "Same trigger already used — wait for a new CLOSED then FIRE window");
     }
 
-    // 13. Protection, live only; a pending order on an open lot leaves it untouched.
+    // Protection, live only; a pending order on an open lot leaves it untouched.
     if (ctx.live) {
         if (!pending(s) && s.qty > 0 && s.stop_price > 0.0) {
             sync_protection(ctx, s, mark);

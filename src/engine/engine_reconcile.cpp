@@ -38,7 +38,7 @@ void Engine::reconcile_live() {
     ReconcileView view;
     view.now_ms = now_ms();
 
-    // 1. Positions; without them nothing position-based happens this pass.
+    // Positions; without them nothing position-based happens this pass.
     const auto positions = client_.positions();
     if (positions) {
         view.positions_ok = true;
@@ -49,7 +49,7 @@ void Engine::reconcile_live() {
         log_error("TRADIER", "positions: " + positions.error());
     }
 
-    // 2. Our pending and resting order ids.
+    // Our pending and resting order ids.
     std::vector<std::pair<std::string, std::string>> pending_ids;
     std::vector<std::pair<std::string, std::string>> resting_ids;
     {
@@ -63,7 +63,7 @@ void Engine::reconcile_live() {
         }
     }
 
-    // 3. The order list; without it each order is asked for on its own and nothing is adopted.
+    // The order list; without it each order is asked for on its own and nothing is adopted.
     std::unordered_map<std::string, BrokerOrder> by_id;
     const auto orders = client_.orders();
     if (orders) {
@@ -74,7 +74,7 @@ void Engine::reconcile_live() {
         log_error("TRADIER", "open orders: " + orders.error());
     }
 
-    // 4-5. Pending and resting orders.
+    // Pending and resting orders: from the list, else asked for one by one.
     for (const auto& [ticker, id] : pending_ids) {
         if (const auto it = by_id.find(id); it != by_id.end()) {
             view.pending[ticker] = it->second;
@@ -95,10 +95,10 @@ void Engine::reconcile_live() {
         }
     }
 
-    // 6. Balances.
+    // Balances.
     const auto balances = client_.balances();
 
-    // 7-10. Everything that changes states, under the engine lock.
+    // Everything that changes states, under the engine lock.
     bool fill_booked = false;
     std::vector<std::pair<std::string, std::string>> leftovers;
     std::vector<std::pair<std::string, std::string>> fills;

@@ -53,7 +53,7 @@ void Engine::scout_run() {
     try {
         const Settings settings = this->settings();
 
-        // 1. Universe: the cached download, else a fresh one, else the built-in names.
+        // Universe: the cached download, else a fresh one, else the built-in names.
         const std::string cache_path = data_dir_ + "scout_universe.json";
         std::vector<std::string> universe = read_universe_cache(cache_path, now_ms());
         if (universe.size() < kMinDownloadedUniverse) {
@@ -76,7 +76,7 @@ void Engine::scout_run() {
         const std::string size = std::to_string(universe.size());
         scout_log("Universe: " + size + " names — snapshot filter");
 
-        // 2-3. Quotes in batches of 100; keep the liquid names in the price band.
+        // Quotes in batches of 100; keep the liquid names in the price band.
         std::vector<LiquidName> liquid;
         for (std::size_t at = 0; at < universe.size(); at += kQuoteBatch) {
             if (scout_cancel_) {
@@ -97,7 +97,7 @@ void Engine::scout_run() {
             }
         }
 
-        // 4-6. The most liquid names, scored on their daily trend against SPY.
+        // The most liquid names, scored on their daily trend against SPY.
         const std::vector<LiquidName> kept = rank_by_dollar_volume(std::move(liquid));
         scout_log("Daily trend on top " + std::to_string(kept.size()) + " of " + size +
                   " by dollar volume");
@@ -130,7 +130,7 @@ void Engine::scout_run() {
             candidates.push_back(score_candidate(in, settings));
         }
 
-        // 7-10. Rank and publish.
+        // Rank and publish.
         order_candidates(candidates);
         const auto passing = std::count_if(candidates.begin(), candidates.end(),
                                            [](const ScoutCandidate& c) { return c.pass; });

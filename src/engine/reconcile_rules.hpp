@@ -34,8 +34,8 @@ struct ReconcileOutcome {
     std::vector<std::string> fill_sides;       ///< day-trade events to record
 };
 
-/// Steps a to d for one state: follows its pending and resting orders and takes the lot from
-/// the broker's position.
+/// Brings one state in line with the broker's view: follows its pending order, then its resting
+/// stop, OCO stop and target (booking what filled), then takes the lot from the broker's position.
 ReconcileOutcome apply_broker_view(SymbolState& s, const ReconcileView& view);
 
 /// Adopts an active sell order already resting at the broker as the target, OCO stop or stop.

@@ -3,8 +3,11 @@
 // never a broker, store or simulator header of its own.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
+#include "market/bar.hpp"
 #include "scout/scout_candidate.hpp"
 #include "state/symbol_state.hpp"
 
@@ -70,6 +73,60 @@ struct ConnectionView {
     double equity = 0.0;
     double buying_power = 0.0;
     double cash = 0.0;
+};
+
+}  // namespace ostrel
+
+namespace ostrel {
+
+/// The price levels of a ticker's lot and order that the chart draws as lines; 0 = none.
+struct ChartLevels {
+    double average_entry = 0.0;
+    double stop = 0.0;
+    double first_target = 0.0;
+    double trail_peak = 0.0;
+    double buy_limit = 0.0;  ///< the limit of a buy order still working
+};
+
+/// One fill of a ticker from the fill journals (the price is 0 when the journal has none).
+struct FillMark {
+    std::string side;  ///< "buy", "sell", ...
+    std::int64_t ts_ms = 0;
+    double price = 0.0;
+};
+
+/// Everything the Chart tab draws for one ticker, copied from what the engine already holds.
+struct ChartView {
+    std::string ticker;
+    BarSeries trigger;         ///< the trigger series of the last evaluation, oldest first
+    std::string trigger_note;  ///< which series it is ("1h from 15min", "daily", ...)
+    BarSeries daily;
+    ChartLevels levels;
+    std::vector<FillMark> fills;  ///< oldest first
+};
+
+/// The account's equity at one tick of the engine.
+struct EquitySample {
+    std::int64_t ts_ms = 0;
+    double equity = 0.0;
+};
+
+/// One line of the paper blotter.
+struct PaperFillRow {
+    std::string id;
+    std::string side;
+    std::string symbol;
+    int qty = 0;
+    double price = 0.0;
+    std::string reason;
+    double pnl = 0.0;  ///< realised by a sell; 0 for a buy
+    std::int64_t ts_ms = 0;
+};
+
+/// The paper book's realized P&L summed over its sells up to one sell.
+struct RealizedPoint {
+    std::int64_t ts_ms = 0;
+    double realized = 0.0;
 };
 
 }  // namespace ostrel

@@ -11,7 +11,7 @@
 
 #include "sim/calendar.hpp"
 #include "sim/price_model.hpp"
-#include "sim/simulator.hpp"
+#include "sim/sim_records.hpp"
 #include "sim/universe.hpp"
 
 namespace ostrel::sim {

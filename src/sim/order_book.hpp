@@ -13,7 +13,7 @@
 #include "sim/calendar.hpp"
 #include "sim/form.hpp"
 #include "sim/market.hpp"
-#include "sim/simulator.hpp"
+#include "sim/sim_records.hpp"
 
 namespace ostrel::sim {
 
@@ -134,5 +134,7 @@ class OrderBook {
 };
 
 bool is_final_status(const std::string& status);
+/// "buy" and "buy_to_cover": the sides that add shares.
+bool is_buy(const std::string& side);
 
 }  // namespace ostrel::sim

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "sim/simulator.hpp"
+#include "sim/sim_records.hpp"
 
 namespace ostrel::sim {
 

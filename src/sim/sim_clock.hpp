@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "sim/simulator.hpp"
+#include "sim/sim_records.hpp"
 
 namespace ostrel::sim {
 

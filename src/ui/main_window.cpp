@@ -3,9 +3,13 @@
 
 #include "engine/engine.hpp"
 #include "ui/account_strip.hpp"
+#include "ui/chart_tab.hpp"
 #include "ui/connection_tab.hpp"
 #include "ui/imgui_compat.hpp"
 #include "ui/log_tab.hpp"
+#include "ui/monitor_tab.hpp"
+#include "ui/paper_tab.hpp"
+#include "ui/scout_tab.hpp"
 
 namespace ostrel::ui {
 namespace {
@@ -14,20 +18,6 @@ constexpr ImGuiWindowFlags kMainWindowFlags =
     ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove |
     ImGuiWindowFlags_NoScrollbar | ImGuiWindowFlags_NoCollapse |
     ImGuiWindowFlags_NoBringToFrontOnFocus;
-
-// The tabs whose content has not been built yet show one plain line.
-void draw_scout_tab(Engine&, UiState&) {
-    ImGui::TextUnformatted("The Scout is not available yet.");
-}
-void draw_monitor_tab(Engine&, UiState&) {
-    ImGui::TextUnformatted("The Monitor list is not available yet.");
-}
-void draw_paper_tab(Engine&) {
-    ImGui::TextUnformatted("The paper book is not available yet.");
-}
-void draw_chart_tab(Engine&, UiState&) {
-    ImGui::TextUnformatted("Charts are not available yet.");
-}
 
 }  // namespace
 

@@ -4,7 +4,9 @@
 #include <array>
 #include <string>
 
+#include "ui/chart_tab_state.hpp"
 #include "ui/connection_tab.hpp"
+#include "ui/watchlist_state.hpp"
 
 namespace ostrel {
 class Engine;
@@ -15,8 +17,8 @@ namespace ostrel::ui {
 struct UiState {
     ConnectionTabState connection;
     bool select_monitor = false;  ///< bring the Monitor tab to the front next frame
-    std::array<char, 32> ticker{"AAPL"};
-    int selected_watch_row = -1;  ///< -1: none
+    WatchlistState watchlist;     ///< the Monitor tab's ticker field and selected row
+    ChartTabState chart;          ///< the Chart tab's ticker and series choice
 };
 
 /// The state at start-up: the token field holds the engine's saved token (a session-only

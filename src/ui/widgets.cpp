@@ -118,4 +118,28 @@ bool input_text(const char* label, char* buffer, std::size_t size, ImGuiInputTex
     return changed;
 }
 
+bool selectable(const char* label, bool selected) {
+    const bool pressed = ImGui::Selectable(label, selected);
+    note_item(label, selected);
+    return pressed;
+}
+
+bool radio_button(const char* label, bool active) {
+    const bool pressed = ImGui::RadioButton(label, active);
+    note_item(label, active);
+    return pressed;
+}
+
+void canvas(const char* id, const ImVec2& size) {
+    ImGui::InvisibleButton(id, size);
+    if (g_sink != nullptr)
+        g_sink->items.push_back(
+            {id, ImGui::GetItemRectMin(), ImGui::GetItemRectMax(), false, true});
+}
+
+void text_at(ImDrawList* draw, const ImVec2& pos, const ImVec4& colour, const char* text) {
+    draw->AddText(pos, ImGui::ColorConvertFloat4ToU32(colour), text);
+    note_text(text, TextStyle::coloured, colour);
+}
+
 }  // namespace ostrel::ui

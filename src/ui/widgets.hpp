@@ -63,5 +63,12 @@ bool small_button(const char* label);
 bool checkbox(const char* label, bool* value);
 /// A single-line text field on a NUL-terminated buffer.
 bool input_text(const char* label, char* buffer, std::size_t size, ImGuiInputTextFlags flags = 0);
+bool selectable(const char* label, bool selected);
+bool radio_button(const char* label, bool active);
+/// An invisible button of `size` that a chart is drawn over (so it can be hovered); recorded
+/// under its full id, "##price" included.
+void canvas(const char* id, const ImVec2& size);
+/// Text placed on a draw list at `pos` (chart labels), in `colour`.
+void text_at(ImDrawList* draw, const ImVec2& pos, const ImVec4& colour, const char* text);
 
 }  // namespace ostrel::ui

@@ -55,6 +55,11 @@ TEST(HistoryCsv, FilesThatCannotBeReplayedAreRefusedWithTheReason) {
     ASSERT_FALSE(h);
     EXPECT_NE(h.error().find("oldest first"), std::string::npos) << h.error();
 
+    write(dir / "A.daily.csv", "open,high,low,close,volume,date\n1,1,1,1,1\n");  // a short row
+    h = backtest::load_csv_history(dir.path(), {}, 0);
+    ASSERT_FALSE(h);
+    EXPECT_NE(h.error().find("line 2: no date"), std::string::npos) << h.error();
+
     write(dir / "A.daily.csv", "date,open,high,low,close,volume\nyesterday,1,1,1,1,1\n");
     h = backtest::load_csv_history(dir.path(), {}, 0);
     ASSERT_FALSE(h);

@@ -2,6 +2,9 @@
 // a bar that reaches both exits, a limit never reached, and what costs do to P&L.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "../config/temp_dir.hpp"
 #include "backtest/fill_model.hpp"
 #include "backtest/replay.hpp"
 #include "backtest/trades.hpp"
@@ -138,6 +141,20 @@ TEST(ReplayFills, CommissionAndSlippageChangePnlByExactlyTheirAmounts) {
     ASSERT_EQ(c.size(), 1u);
     EXPECT_NEAR(c[0].entry_price, a[0].entry_price * 1.001, 1e-9);
     EXPECT_NEAR(c[0].exit_price, a[0].exit_price * 0.999, 1e-9);
+}
+
+TEST(ReplayFills, TheReplaysPaperBookKeepsNoJournal) {
+    // A journal line would be read back at the next start as a real fill and count toward
+    // the day-trade cap; the book without a folder once wrote it to the working folder.
+    testing::TempDir dir;
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    backtest::SymbolHistory h = entered_on_day_41();
+    next_day(h, 90.0, 90.5, 89.0, 90.2);
+    const auto result = replay(one_symbol(h, kWarmup), eager_options());
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(result.fills.size(), 2u);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
 TEST(FillModel, EachOrderKindMeetsABar) {

@@ -120,6 +120,25 @@ TEST(ParseBars, RowsSeriesHistoryAndDrops) {
     EXPECT_FALSE(parse_bars("{\"series\":{"));
 }
 
+TEST(ParseBars, TimesFromTheTimestampOrTheHistoryDate) {
+    auto ts = parse_bars(R"({"series":{"data":[
+        {"time":"2025-07-01T09:30:00","timestamp":1751376600,"close":207.5},
+        {"timestamp":1e300,"close":1},{"timestamp":-5,"close":1},{"timestamp":"1","close":1}]}})");
+    ASSERT_TRUE(ts);
+    ASSERT_EQ(ts->size(), 4u);
+    EXPECT_EQ((*ts)[0].time, 1751376600);
+    for (std::size_t i = 1; i < 4; ++i)  // out of range or not a number: no time
+        EXPECT_EQ((*ts)[i].time, 0) << i;
+
+    auto days = parse_bars(R"({"history":{"day":[{"date":"2025-06-30","close":205.17},
+        {"date":"2025-02-30","close":1},{"date":"June","close":1},{"date":7,"close":1}]}})");
+    ASSERT_TRUE(days);
+    ASSERT_EQ(days->size(), 4u);
+    EXPECT_EQ((*days)[0].time, 1751241600);  // 2025-06-30 00:00 UTC
+    for (std::size_t i = 1; i < 4; ++i)
+        EXPECT_EQ((*days)[i].time, 0) << i;
+}
+
 TEST(ParseClock, StateTimestampAndMissingState) {
     auto c = parse_clock(R"({"clock":{"state":"open","timestamp":1700000000,"next_state":
         "postmarket","next_change":"16:00","date":"2025-07-01"}})");

@@ -1,0 +1,14 @@
+// What the Chart tab keeps between frames.
+#pragma once
+
+#include <string>
+
+namespace ostrel::ui {
+
+struct ChartTabState {
+    std::string ticker;         ///< the ticker drawn; empty: the first on the Monitor list
+    std::string followed_pick;  ///< the watchlist selection last followed
+    bool daily = false;         ///< daily bars instead of the trigger series
+};
+
+}  // namespace ostrel::ui
