@@ -5,10 +5,15 @@
 #include <optional>
 #include <string>
 
+#include "engine/view_records.hpp"
 #include "log/activity_log.hpp"
 #include "log/log_file.hpp"
 
 namespace ostrel {
+
+/// "[QUOTES] Oldest quote 12 s (AAPL) — SIP live (3 symbols)": the headless runner's line on
+/// the age of the stalest Monitor quote, printed every minute.
+std::string quote_age_line(const OldestQuote& oldest, const std::string& stream_status);
 
 /// "[TAG] text" — how the headless runner prints one log entry.
 std::string format_log_line(const LogEntry& entry);

@@ -31,6 +31,10 @@ std::string user_data_directory();
 /// The data folder when it can be used; otherwise why not, naming the folder.
 std::expected<std::string, std::string> usable_data_directory();
 
+/// True when --data-dir or OSTREL_DATA_DIR chose the data folder (it is then the only place
+/// settings are read from).
+bool data_directory_named();
+
 /// Replaces the data folder for the rest of the process (the --data-dir option, tests);
 /// nullopt goes back to OSTREL_DATA_DIR or the program folder.
 void set_data_directory_override(std::optional<std::string> dir);
