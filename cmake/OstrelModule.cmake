@@ -37,10 +37,12 @@ function(ostrel_module name)
     endif()
 endfunction()
 
-# ostrel_test(NAME [DIR <folder>] LABEL <labels> [TIMEOUT s] DEPS ...) — one GoogleTest
-# program from the .cpp files of a folder; every test carries the given CTest labels.
+# ostrel_test(NAME [DIR <folder>] LABEL <labels> [TIMEOUT s] [ENVIRONMENT VAR=value...]
+#             [RESOURCE_LOCK name] DEPS ...) — one GoogleTest program from the .cpp files of a
+# folder; every test carries the given CTest labels, runs with the given environment and, with
+# a lock, never at the same time as another test holding it.
 function(ostrel_test name)
-    cmake_parse_arguments(ARG "" "DIR;TIMEOUT" "DEPS;LABEL" ${ARGN})
+    cmake_parse_arguments(ARG "" "DIR;TIMEOUT;RESOURCE_LOCK" "DEPS;LABEL;ENVIRONMENT" ${ARGN})
     if(NOT ARG_DIR)
         set(ARG_DIR ${CMAKE_CURRENT_SOURCE_DIR})
     endif()
@@ -59,5 +61,6 @@ function(ostrel_test name)
     gtest_discover_tests(test_${name}
         DISCOVERY_MODE PRE_TEST
         TEST_PREFIX "${name}."
-        PROPERTIES LABELS "${ARG_LABEL}" TIMEOUT ${ARG_TIMEOUT})
+        PROPERTIES LABELS "${ARG_LABEL}" TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${ARG_ENVIRONMENT}"
+                   RESOURCE_LOCK "${ARG_RESOURCE_LOCK}")
 endfunction()

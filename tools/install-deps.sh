@@ -9,7 +9,7 @@ packages=(
     libimgui-dev libstb-dev libglfw3-dev libgl-dev libgl1-mesa-dri
     nlohmann-json3-dev libsqlite3-dev sqlite3
     libcurl4-openssl-dev libboost-dev libssl-dev ca-certificates
-    libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
+    libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth x11-utils xdotool imagemagick libx11-dev
 )

@@ -1,6 +1,7 @@
 // `ostrel analyze`: run the analysis of one ticker on bars from CSV files and print it as JSON.
 #include "app/analyze_command.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -76,7 +77,8 @@ std::expected<Options, std::string> parse_options(const std::vector<std::string>
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a != "--daily" && a != "--intraday" && a != "--price" && a != "--settings") {
-            return std::unexpected("unknown argument: " + a);
+            return std::unexpected(
+                (a.rfind('-', 0) == 0 ? "unknown option '" : "unexpected argument '") + a + "'");
         }
         if (i + 1 >= args.size()) return std::unexpected(a + " needs a value");
         const std::string& value = args[++i];
@@ -184,13 +186,14 @@ int fail(const std::string& message) {
 }  // namespace
 
 int run_analyze_command(const std::vector<std::string>& args) {
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+    if (std::ranges::any_of(args,
+                            [](const std::string& a) { return a == "--help" || a == "-h"; })) {
         std::cout << kUsage;
         return 0;
     }
     const auto opt = parse_options(args);
     if (!opt) {
-        std::cerr << "ostrel analyze: " << opt.error() << "\n" << kUsage;
+        std::cerr << "ostrel analyze: " << opt.error() << "\nTry 'ostrel analyze --help'.\n";
         return 2;
     }
     Settings settings = default_settings();

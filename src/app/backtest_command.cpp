@@ -1,6 +1,7 @@
 // `ostrel backtest`: options, the source of bars, the replay, and the report's outputs.
 #include "app/backtest_command.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -100,6 +101,13 @@ std::expected<Options, std::string> parse(const std::vector<std::string>& args) 
             o.intraday = false;
             continue;
         }
+        static const std::vector<std::string> kValueOptions = {
+            "--data",     "--symbols",      "--days", "--end", "--cash",  "--commission",
+            "--slippage", "--slippage-bps", "--json", "--csv", "--chart", "--data-dir"};
+        if (std::find(kValueOptions.begin(), kValueOptions.end(), a) == kValueOptions.end()) {
+            return std::unexpected(
+                (a.rfind('-', 0) == 0 ? "unknown option '" : "unexpected argument '") + a + "'");
+        }
         if (i + 1 >= args.size()) return std::unexpected(a + " needs a value");
         const std::string& v = args[++i];
         const auto positive = [&](double min) -> std::expected<double, std::string> {
@@ -141,7 +149,8 @@ std::expected<Options, std::string> parse(const std::vector<std::string>& args) 
         } else if (a == "--data-dir") {
             o.data_dir = v;
         } else {
-            return std::unexpected("unknown argument: " + a);
+            return std::unexpected(
+                (a.rfind('-', 0) == 0 ? "unknown option '" : "unexpected argument '") + a + "'");
         }
     }
     if (static_cast<int>(o.demo) + static_cast<int>(!o.data.empty()) + static_cast<int>(o.broker) !=
@@ -195,7 +204,8 @@ class ProgressBar {
 int run_backtest_command(const std::vector<std::string>& args) {
     auto options = parse(args);
     if (!options) {
-        std::fprintf(stderr, "ostrel backtest: %s\n%s", options.error().c_str(), kUsage);
+        std::fprintf(stderr, "ostrel backtest: %s\nTry 'ostrel backtest --help'.\n",
+                     options.error().c_str());
         return 2;
     }
     Options& o = *options;

@@ -11,6 +11,7 @@
 
 #include "app/demo.hpp"
 #include "app/headless_connect.hpp"
+#include "app/ticker_lines.hpp"
 #include "config/data_locations.hpp"
 #include "engine/engine.hpp"
 
@@ -54,6 +55,13 @@ void print_entry(const LogEntry& entry) {
     std::fflush(out);
 }
 
+void print_ticker_lines(TickerChanges& changes, const Engine& engine) {
+    for (const std::string& line : changes.changed_lines(engine.monitor_rows())) {
+        std::fputs((line + "\n").c_str(), stdout);
+    }
+    std::fflush(stdout);
+}
+
 void print_line(const std::string& text) {
     const std::string line = text + "\n";
     std::fwrite(line.data(), 1, line.size(), stdout);
@@ -79,9 +87,15 @@ std::string format_log_line(const LogEntry& entry) {
     return "[" + entry.tag + "] " + entry.text;
 }
 
-int run_headless(std::uint64_t ticks, bool demo, const std::optional<std::string>& data_dir) {
+int run_headless(const HeadlessOptions& options, LogFile* log_file) {
+    const std::uint64_t ticks = options.ticks;
+    const bool demo = options.demo;
+    const std::optional<std::string>& data_dir = options.data_dir;
     StopSignals signals;
-    ActivityLog::instance().set_listener(print_entry);
+    ActivityLog::instance().set_listener([log_file](const LogEntry& entry) {
+        print_entry(entry);
+        if (log_file != nullptr) log_file->write(entry);
+    });
     DemoMarket market;
     if (demo) {
         if (auto started = market.start(data_dir); !started) {
@@ -116,13 +130,21 @@ int run_headless(std::uint64_t ticks, bool demo, const std::optional<std::string
     // With a tick limit the worker ends by itself; otherwise only a signal ends the run.
     // Once the first ticks are done and then every minute: how fresh the prices are.
     auto next_quote_line = std::chrono::steady_clock::now() + kFirstQuoteLine;
+    TickerChanges changes;
+    std::uint64_t ticks_seen = 0;
     while (!g_stop_requested && (ticks == 0 || engine->running())) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        if (std::chrono::steady_clock::now() >= next_quote_line) {
+        const std::uint64_t done = engine->ticks_completed();
+        if (done != ticks_seen && !options.quiet) print_ticker_lines(changes, *engine);
+        ticks_seen = done;
+        if (!options.quiet && std::chrono::steady_clock::now() >= next_quote_line) {
             print_line(
                 quote_age_line(engine->oldest_quote(), engine->client().stream_status_text()));
             next_quote_line += kQuoteLineEvery;
         }
+    }
+    if (engine->ticks_completed() != ticks_seen && !options.quiet) {
+        print_ticker_lines(changes, *engine);
     }
 
     // The same order as closing the window: stop the threads, then destroy the engine,

@@ -3,6 +3,7 @@
 #include "app/probe_command.hpp"
 
 #include <cstdio>
+#include <optional>
 
 #include "broker/tradier_client.hpp"
 #include "config/settings_file.hpp"
@@ -19,8 +20,7 @@ constexpr const char* kUsage =
 }  // namespace
 
 int run_probe_command(const std::vector<std::string>& args) {
-    Settings settings = load_settings();
-    bool production = settings.production;
+    std::optional<bool> production;
     std::string rest_url;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -28,21 +28,33 @@ int run_probe_command(const std::vector<std::string>& args) {
             std::fputs(kUsage, stdout);
             return 0;
         }
+        std::string problem;
         if (arg == "--sandbox") {
             production = false;
         } else if (arg == "--production") {
             production = true;
-        } else if (arg == "--rest-url" && i + 1 < args.size()) {
-            rest_url = args[++i];
+        } else if (arg == "--rest-url") {
+            if (i + 1 < args.size()) {
+                rest_url = args[++i];
+            } else {
+                problem = "--rest-url needs a value";
+            }
         } else {
-            std::fprintf(stderr, "ostrel probe: unknown argument '%s'\n%s", arg.c_str(), kUsage);
+            problem =
+                (arg.rfind('-', 0) == 0 ? "unknown option '" : "unexpected argument '") + arg + "'";
+        }
+        if (!problem.empty()) {
+            std::fprintf(stderr, "ostrel probe: %s\nTry 'ostrel probe --help'.\n", problem.c_str());
             return 2;
         }
     }
 
+    // Read only now: asking for help must not create a data folder.
+    Settings settings = load_settings();
+
     TradierClient client;  // takes OSTREL_REST_URL from the environment
     if (!rest_url.empty()) client.set_rest_url_override(rest_url);
-    client.configure(settings.tradier_token, production);
+    client.configure(settings.tradier_token, production.value_or(settings.production));
     auto text = client.probe();
     if (!text) {
         std::fprintf(stderr, "%s\n", text.error().c_str());

@@ -14,6 +14,7 @@
 
 #include "app/demo.hpp"
 #include "app/frame_loop.hpp"
+#include "app/splash.hpp"
 #include "app/window_icon.hpp"
 #include "config/data_locations.hpp"
 #include "engine/engine.hpp"
@@ -72,7 +73,7 @@ void draw_frame(GLFWwindow* window, Engine& engine, ui::UiState& state) {
 
 }  // namespace
 
-int run_window(bool demo, const std::optional<std::string>& data_dir) {
+int run_window(bool demo, const std::optional<std::string>& data_dir, bool intro) {
     // The demo market and its data folder come first: imgui.ini lives in that folder too.
     DemoMarket market;
     if (demo) {
@@ -82,7 +83,8 @@ int run_window(bool demo, const std::optional<std::string>& data_dir) {
         }
     }
 
-    // The intro splash plays here, before GLFW starts.
+    // The intro plays first, in a window of its own; start-up goes on however it ends.
+    if (intro) play_intro();
 
     // Registered before glfwInit so that an init failure (no display) is logged too.
     glfwSetErrorCallback(glfw_error_callback);

@@ -78,6 +78,30 @@ void migrate_data_files(const std::string& data_dir) {
     }
 }
 
+std::string user_data_directory() {
+    const std::string xdg = platform::environment("XDG_DATA_HOME");
+    // Relative values are invalid and ignored, as the XDG base-directory rules say.
+    if (!xdg.empty() && xdg.front() == '/') return with_trailing_separator(xdg) + "ostrel/";
+    const std::string home = platform::environment("HOME");
+    if (home.empty()) return {};
+    return with_trailing_separator(home) + ".local/share/ostrel/";
+}
+
+std::string data_directory_for(const std::string& program_dir) {
+    const std::string dir = program_dir.empty() ? "./" : program_dir;
+    if (platform::writable_folder_problem(dir).empty()) return dir;
+    const std::string user = user_data_directory();
+    return user.empty() ? dir : user;
+}
+
+std::expected<std::string, std::string> usable_data_directory() {
+    const std::string dir = data_directory();
+    const std::string problem = platform::writable_folder_problem(dir);
+    if (!problem.empty())
+        return std::unexpected("cannot use the data folder " + dir + ": " + problem);
+    return dir;
+}
+
 std::string data_directory() {
     std::optional<std::string> chosen;
     {
@@ -96,11 +120,15 @@ std::string data_directory() {
         return dir;
     }
 
-    std::string dir = program_directory();
-    if (dir.empty()) dir = "./";
+    // The program folder does not move while the process runs: decide once where data lives.
+    static const std::string program_dir = program_directory();
+    static const std::string dir = data_directory_for(program_dir);
     platform::create_folder(dir);
+    // Older installations only ever kept files beside the program; the user's data folder has
+    // no such neighbours (its parent is ~/.local/share).
     static std::atomic<bool> migrated{false};
-    if (!migrated.exchange(true)) migrate_data_files(dir);
+    const bool portable = dir == (program_dir.empty() ? "./" : program_dir);
+    if (portable && !migrated.exchange(true)) migrate_data_files(dir);
     return dir;
 }
 

@@ -27,8 +27,25 @@ void ActivityLog::append(std::string tag, std::string text, int level) {
             entries_.resize(kKeepEntries);
         }
     }
+    // An entry logged by the listener itself (a log file that cannot be written says so)
+    // waits until the current one is delivered: the listener lock is not recursive, and the
+    // listener sees every entry in order.
+    thread_local bool delivering = false;
+    thread_local std::vector<LogEntry> nested;
+    if (delivering) {
+        nested.push_back(std::move(entry));
+        return;
+    }
     std::lock_guard lock(listener_mutex_);
-    if (listener_) listener_(entry);
+    if (!listener_) return;
+    delivering = true;
+    listener_(entry);
+    for (std::size_t i = 0; i < nested.size(); ++i) {
+        const LogEntry next = nested[i];  // a copy: the listener may append again
+        listener_(next);
+    }
+    nested.clear();
+    delivering = false;
 }
 
 std::vector<LogEntry> ActivityLog::snapshot() const {

@@ -33,6 +33,7 @@ class ActivityLog {
     std::vector<LogEntry> snapshot() const;
 
     /// Called after each append, outside the log's lock (the headless runner prints through it).
+    /// An entry the listener appends itself is delivered to it right after the current one.
     using Listener = std::function<void(const LogEntry&)>;
     void set_listener(Listener listener);
 

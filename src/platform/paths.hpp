@@ -11,6 +11,10 @@ std::string executable_path();
 /// Creates the folder (and any missing parents); true when it exists afterwards.
 bool create_folder(const std::string& path);
 
+/// Creates the folder when missing and makes (and removes) a scratch file in it: empty when
+/// the folder can hold files, otherwise why not.
+std::string writable_folder_problem(const std::string& path);
+
 /// True when something (file or folder) exists at the path.
 bool file_exists(const std::string& path);
 

@@ -1,7 +1,12 @@
 // Linux implementation of the file-system seam: /proc/self/exe and std::filesystem.
 #include "platform/paths.hpp"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -20,6 +25,22 @@ bool create_folder(const std::string& path) {
     std::error_code ec;
     fs::create_directories(path, ec);
     return fs::is_directory(path, ec);
+}
+
+std::string writable_folder_problem(const std::string& path) {
+    std::error_code ec;
+    fs::create_directories(path, ec);
+    if (ec) return ec.message();
+    if (!fs::is_directory(path, ec)) return "not a folder";
+    // Permission bits do not tell (root, read-only mounts): try to make a file.
+    std::string probe = path;
+    if (probe.back() != '/') probe.push_back('/');
+    probe += ".ostrel-write-check-XXXXXX";
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0) return std::strerror(errno);
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return {};
 }
 
 bool file_exists(const std::string& path) {

@@ -6,8 +6,10 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <thread>
 
+#include "app/commands.hpp"
 #include "child_process.hpp"
 
 namespace ostrel {
@@ -24,7 +26,7 @@ class Program : public ::testing::Test {
     std::string data_ = scratch_.path() + "data/";
     // No display, no token and no data folder from the environment of whoever runs the tests.
     std::vector<std::string> env_ = {"DISPLAY", "WAYLAND_DISPLAY", "TRADIER_ACCESS_TOKEN",
-                                     "OSTREL_DATA_DIR"};
+                                     "OSTREL_DATA_DIR", "OSTREL_NO_INTRO=1"};
 };
 
 TEST_F(Program, HeadlessRunsItsTicksAndSavesSettings) {
@@ -113,6 +115,105 @@ TEST_F(Program, WithoutADisplayItExitsOneAndTouchesNoData) {
     EXPECT_NE(run.err().find("DISPLAY"), std::string::npos) << run.err();
     EXPECT_FALSE(std::filesystem::exists(data_ + "ostrel_state.db"));
     EXPECT_FALSE(std::filesystem::exists(data_ + "settings.json"));
+}
+
+// "SPY    PASS  CLOSED  score 54.7  last 590.79  flat" and the like.
+std::size_t ticker_lines(const std::string& out) {
+    const std::regex line(
+        R"(\n[A-Z]+ +(BUY|SAFE|WAIT|PASS) +(FIRE|ARMED|CLOSED) +score [0-9.]+  last [0-9.]+  (flat|[0-9]+ @ [0-9.]+))");
+    return static_cast<std::size_t>(
+        std::distance(std::sregex_iterator(out.begin(), out.end(), line), std::sregex_iterator()));
+}
+
+TEST_F(Program, HeadlessShowsEachTickerOnceUnlessQuietAndStampsTheLogFile) {
+    const std::string log = scratch_.path() + "ostrel.log";
+    ChildProcess run({OSTREL_EXE, "--headless", "--demo", "--ticks", "2", "--data-dir", data_,
+                      "--log-file", log},
+                     env_, out_.path());
+    ASSERT_EQ(run.wait(), 0) << run.err();
+    EXPECT_GE(ticker_lines(run.out()), 1u) << run.out();
+    EXPECT_NE(run.out().find("\nSPY "), std::string::npos) << run.out();
+
+    // The file holds the same entries as the terminal, each stamped, and nothing else.
+    const std::string text = slurp(log);
+    EXPECT_TRUE(std::regex_search(
+        text,
+        std::regex(
+            R"((?:^|\n)\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d \[ENGINE\] Headless run — data folder )")))
+        << text;
+    EXPECT_NE(text.find(" [ENGINE] Headless run finished after 2 ticks\n"), std::string::npos);
+    EXPECT_EQ(ticker_lines("\n" + text), 0u);
+    struct stat st {};
+    ASSERT_EQ(::stat(log.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    ScratchDir quiet_out;
+    ChildProcess quiet({OSTREL_EXE, "--headless", "--quiet", "--demo", "--ticks", "2", "--data-dir",
+                        data_, "--log-file", log},
+                       env_, quiet_out.path());
+    ASSERT_EQ(quiet.wait(), 0) << quiet.err();
+    EXPECT_EQ(ticker_lines(quiet.out()), 0u) << quiet.out();
+    EXPECT_NE(quiet.out().find("Headless run finished"), std::string::npos);
+    // Appended: both runs are in the file.
+    const std::string both = slurp(log);
+    EXPECT_NE(both.find("Headless run finished", both.find("Headless run finished") + 1),
+              std::string::npos);
+}
+
+TEST_F(Program, ALogFileThatCannotBeWrittenIsReportedOnceAndTheRunGoesOn) {
+    ChildProcess run({OSTREL_EXE, "--headless", "--demo", "--ticks", "1", "--data-dir", data_,
+                      "--log-file", "/dev/full"},
+                     env_, out_.path());
+    ASSERT_EQ(run.wait(), 0) << run.err();
+    const std::string report = "[LOG] Could not write the log file /dev/full";
+    const auto first = run.err().find(report);
+    ASSERT_NE(first, std::string::npos) << run.err();
+    EXPECT_EQ(run.err().find(report, first + 1), std::string::npos) << run.err();
+    EXPECT_NE(run.out().find("Headless run finished after 1 tick\n"), std::string::npos);
+}
+
+TEST_F(Program, AnUnusableDataFolderExitsTwoWithTheReason) {
+    { std::ofstream(scratch_.path() + "plain-file") << "x"; }
+    const std::string bad = scratch_.path() + "plain-file/data";
+    ChildProcess run({OSTREL_EXE, "--headless", "--ticks", "1", "--data-dir", bad}, env_,
+                     out_.path());
+    ASSERT_EQ(run.wait(), 2);
+    EXPECT_NE(run.err().find("ostrel: cannot use the data folder " + bad + "/: "),
+              std::string::npos)
+        << run.err();
+    EXPECT_EQ(run.out(), "");
+
+    ScratchDir window_out;
+    ChildProcess window({OSTREL_EXE}, {"DISPLAY", "OSTREL_DATA_DIR=" + bad, "OSTREL_NO_INTRO=1"},
+                        window_out.path());
+    EXPECT_EQ(window.wait(), 2) << window.err();
+}
+
+TEST_F(Program, EverySubcommandAnswersHelpAndNamesABadOption) {
+    for (const Command& row : commands()) {
+        const std::string command(row.name);
+        ScratchDir out;
+        ChildProcess help({OSTREL_EXE, command, "--help"}, env_, out.path());
+        EXPECT_EQ(help.wait(), 0) << command;
+        EXPECT_NE(help.out().find("usage: ostrel " + command), std::string::npos) << help.out();
+
+        ScratchDir bad_out;
+        ChildProcess bad({OSTREL_EXE, command, "--bogus"}, env_, bad_out.path());
+        EXPECT_EQ(bad.wait(), 2) << command;
+        EXPECT_NE(bad.err().find("unknown option '--bogus'"), std::string::npos) << bad.err();
+        EXPECT_NE(bad.err().find("Try 'ostrel " + command + " --help'."), std::string::npos)
+            << bad.err();
+    }
+}
+
+TEST_F(Program, TheWindowWritesTheLogFileToo) {
+    // No display: the window cannot open, and the GLFW error it logged is in the file, stamped.
+    const std::string log = scratch_.path() + "window.log";
+    ChildProcess run({OSTREL_EXE, "--data-dir", data_, "--log-file", log}, env_, out_.path());
+    ASSERT_EQ(run.wait(), 1) << run.err();
+    EXPECT_TRUE(std::regex_search(
+        slurp(log), std::regex(R"(^\d{4}-\d\d-\d\dT[0-9:.]+[+-]\d\d:\d\d \[GLFW\] error: )")))
+        << slurp(log);
 }
 
 }  // namespace

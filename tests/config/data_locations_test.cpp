@@ -88,5 +88,53 @@ TEST(DataLocations, OverridesChooseAndCreateTheFolder) {
     EXPECT_EQ(data_directory(), program_directory());
 }
 
+TEST(DataLocations, AWritableProgramFolderKeepsTheData) {
+    TempDir root;
+    ScopedEnv xdg("XDG_DATA_HOME", (root / "xdg").c_str());
+    EXPECT_EQ(data_directory_for(root / "bin/"), root / "bin/");
+    EXPECT_TRUE(std::filesystem::is_directory(root / "bin"));
+    EXPECT_FALSE(exists(root / "xdg"));
+    // The check leaves nothing behind.
+    EXPECT_TRUE(std::filesystem::is_empty(root / "bin"));
+}
+
+TEST(DataLocations, AProgramFolderThatCannotHoldFilesGivesWayToTheUsersFolder) {
+    TempDir root;
+    // /proc takes no new files, not even from root: the stand-in for an installed /usr/bin.
+    {
+        ScopedEnv xdg("XDG_DATA_HOME", (root / "xdg").c_str());
+        EXPECT_EQ(data_directory_for("/proc/"), root / "xdg/ostrel/");
+    }
+    {
+        ScopedEnv xdg("XDG_DATA_HOME", "relative/is/ignored");
+        ScopedEnv home("HOME", (root / "home").c_str());
+        EXPECT_EQ(data_directory_for("/proc/"), root / "home/.local/share/ostrel/");
+        EXPECT_EQ(user_data_directory(), root / "home/.local/share/ostrel/");
+    }
+    {
+        ScopedEnv xdg("XDG_DATA_HOME", nullptr);
+        ScopedEnv home("HOME", nullptr);
+        EXPECT_EQ(user_data_directory(), "");
+        EXPECT_EQ(data_directory_for("/proc/"), "/proc/");  // nowhere better: reported as unusable
+    }
+}
+
+TEST(DataLocations, AnUnusableDataFolderSaysWhy) {
+    TempDir root;
+    write_file(root / "file", "a file where a folder should be");
+    set_data_directory_override(root / "file/data");
+    const auto usable = usable_data_directory();
+    ASSERT_FALSE(usable);
+    EXPECT_NE(usable.error().find("cannot use the data folder " + root / "file/data/"),
+              std::string::npos)
+        << usable.error();
+    EXPECT_GT(usable.error().size(),
+              ("cannot use the data folder " + root / "file/data/: ").size());
+
+    set_data_directory_override(root / "fine");
+    EXPECT_EQ(usable_data_directory().value_or(""), root / "fine/");
+    set_data_directory_override(std::nullopt);
+}
+
 }  // namespace
 }  // namespace ostrel

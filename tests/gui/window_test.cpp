@@ -34,10 +34,10 @@ TEST(Window, OpensDrawsAndClosesCleanly) {
     const char* asan = std::getenv("ASAN_OPTIONS");
     const std::string asan_options =
         "ASAN_OPTIONS=" + std::string(asan != nullptr ? asan : "") + ":detect_leaks=0";
-    ChildProcess app(
-        {OSTREL_EXE, "--data-dir", data},
-        {"DISPLAY=" + display.name(), "TRADIER_ACCESS_TOKEN", "OSTREL_DATA_DIR", asan_options},
-        out.path());
+    ChildProcess app({OSTREL_EXE, "--data-dir", data},
+                     {"DISPLAY=" + display.name(), "TRADIER_ACCESS_TOKEN", "OSTREL_DATA_DIR",
+                      "OSTREL_NO_INTRO=1", asan_options},
+                     out.path());
 
     // Find the window (the program may need a moment to start).
     unsigned long window = 0;
