@@ -82,10 +82,6 @@ struct ConnectionView {
     double cash = 0.0;
 };
 
-}  // namespace ostrel
-
-namespace ostrel {
-
 /// The price levels of a ticker's lot and order that the chart draws as lines; 0 = none.
 struct ChartLevels {
     double average_entry = 0.0;
