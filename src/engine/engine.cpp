@@ -54,6 +54,8 @@ Engine::Engine(std::string data_dir, bool settings_fallbacks)
         log_error("ENGINE", opened.error());
     }
     store_.set_error_reporter([](const std::string& error) { log_error("ENGINE", error); });
+    if (const auto opened = intents_.open(data_dir_ + "ostrel_state.db"); !opened)
+        log_error("ENGINE", "Order intents: " + opened.error());
 
     // Settings: the first readable candidate file, else the defaults.
     settings_ = settings_file_.load(data_dir_, program_directory(), settings_fallbacks);
@@ -130,6 +132,7 @@ TradingContext Engine::trading_context() {
     ctx.live_broker = live_broker_.get();
     ctx.paper = &paper_;
     ctx.pdt = &pdt_;
+    ctx.intents = &intents_;
     ctx.live_balances = [this] { return client_.balances(); };
     ctx.store_account = [this](const AccountSnapshot& snap) { store_account(snap); };
     ctx.list_orders = [this] { return client_.orders(); };
