@@ -117,7 +117,8 @@ Settings SettingsFile::load(const std::string& data_dir, const std::string& prog
     env_token_ = platform::environment("TRADIER_ACCESS_TOKEN");
     file_token_ = own ? own->tradier_token : std::string();
     struct stat st {};
-    keep_aside_ = !own && ::stat(target.c_str(), &st) == 0;
+    // Only a file is kept aside; a folder in the way makes the save fail with its own error.
+    keep_aside_ = !own && ::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode);
     return load_settings(data_dir, program_dir, fallbacks);
 }
 
@@ -134,7 +135,7 @@ std::expected<void, std::string> SettingsFile::save(const Settings& settings, co
 
     if (keep_aside_) {
         struct stat st {};
-        if (::stat(path_.c_str(), &st) == 0) {
+        if (::stat(path_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
             using namespace std::chrono;
             const std::string aside = unreadable_settings_name(
                 path_, duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count());
