@@ -2,8 +2,8 @@
 #include "ui/account_strip.hpp"
 
 #include "imgui_frame.hpp"
-#include "ui/widgets.hpp"
 #include "single_tab_fixture.hpp"
+#include "ui/widgets.hpp"
 
 namespace ostrel::ui {
 namespace {

@@ -4,9 +4,9 @@
 #include <stdlib.h>
 
 #include "log/activity_log.hpp"
+#include "single_tab_fixture.hpp"
 #include "ui/pdt_switch.hpp"
 #include "ui/ui_state.hpp"
-#include "single_tab_fixture.hpp"
 
 namespace ostrel::ui {
 namespace {
