@@ -89,9 +89,9 @@ class DemoWindow : public ::testing::Test {
     // Held for a moment: the GUI reads the keys once a frame, so an instant tap can be missed.
     void press(const std::string& key) {
         xdo("keydown --window " + std::to_string(window_) + " " + key);
-        std::this_thread::sleep_for(100ms);
+        std::this_thread::sleep_for(250ms);
         xdo("keyup --window " + std::to_string(window_) + " " + key);
-        std::this_thread::sleep_for(100ms);
+        std::this_thread::sleep_for(250ms);
     }
 
     testing::VirtualDisplay display_;
@@ -134,7 +134,14 @@ TEST_F(DemoWindow, EveryTabOpensOnAClickAndTheMonitorFieldAddsOnEnter) {
     std::vector<std::string> bodies;
     for (std::size_t t = 0; t < 6; ++t) {
         click(tabs[t].centre(), row);
-        const Image im = shot(kTabs[t]);
+        // A loaded machine draws slowly: wait for the tab to come to the front.
+        Image im = shot();
+        for (int i = 0; i < 30 && !is_amber(im, tabs[t].from + 2, row); ++i) {
+            std::this_thread::sleep_for(200ms);
+            im = shot();
+        }
+        std::this_thread::sleep_for(300ms);
+        im = shot(kTabs[t]);
         ASSERT_EQ(im.width, 1600);
         // The clicked tab is the selected one, drawn in amber.
         EXPECT_TRUE(is_amber(im, tabs[t].from + 2, row)) << kTabs[t] << " not selected";
@@ -170,9 +177,10 @@ TEST_F(DemoWindow, EveryTabOpensOnAClickAndTheMonitorFieldAddsOnEnter) {
     click(add_x - 40, add_y);
     for (int i = 0; i < 4; ++i)
         press("BackSpace");  // the field starts with "AAPL"
-    xdo("type --window " + std::to_string(window_) + " --delay 50 msft");
+    xdo("type --window " + std::to_string(window_) + " --delay 100 msft");
+    std::this_thread::sleep_for(500ms);
     press("Return");
-    std::this_thread::sleep_for(1s);
+    std::this_thread::sleep_for(2s);
     shot("Monitor_added");
 
     ASSERT_TRUE(testing::send_close_request(display_.name(), window_));
