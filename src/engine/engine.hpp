@@ -240,6 +240,11 @@ class Engine {
                     const Quote& quote, double mark, double atr, int phase);
     void reconcile_paper();
     void reconcile_live();
+    /// Counts the passes each live lot has gone without a stop resting at the broker and
+    /// reports the lots that are unprotected (engine_protection_watch.cpp).
+    void watch_protection(const std::unordered_map<std::string, BrokerOrder>& listed,
+                          const std::unordered_map<std::string, BrokerOrder>& looked_up,
+                          bool orders_listed);
     /// Ties each recorded order intent to the broker's order, or shows it never arrived; a
     /// ticker whose intent cannot be checked stays frozen (engine_reconcile_intents.cpp).
     void resolve_order_intents(const std::expected<std::vector<BrokerOrder>, std::string>& orders);
@@ -276,9 +281,12 @@ class Engine {
     std::atomic<bool> wake_{false};
     std::atomic<bool> stopping_{false};  ///< a stop was asked for; the tick ends between tickers
     std::string watchlist_message_;      ///< engine lock
-    std::string session_token_;          ///< engine lock; overrides the saved token when set
-    PdtGuard pdt_;                       ///< loaded from the two fill journals
-    ChartMemory chart_;                  ///< engine lock
+    /// Reconciliation passes in a row without a resting stop, per live lot; engine lock.
+    std::unordered_map<std::string, int> stopless_passes_;
+    static constexpr int kUnprotectedAfterPasses = 2;
+    std::string session_token_;  ///< engine lock; overrides the saved token when set
+    PdtGuard pdt_;               ///< loaded from the two fill journals
+    ChartMemory chart_;          ///< engine lock
 
     // Lock-free mirrors of settings_.live_trading, .enable_pdt_protection, .enable_auto_scout.
     std::atomic<bool> live_trading_{false};

@@ -144,6 +144,8 @@ void Engine::reconcile_live() {
         watchlist = settings_.watchlist;
     }
 
+    watch_protection(by_id, view.resting, orders.has_value());
+
     // The saves, fill records, balance refresh, cancels and stream update run after the lock.
     for (const SymbolState& s : to_save)
         save_state(s);

@@ -61,7 +61,11 @@ std::vector<HoldingRow> Engine::holding_rows() const {
         std::lock_guard lock(mutex_);
         for (const auto& [ticker, state] : states_) {
             if (state.qty >= 1) {
-                rows.push_back({ticker, state.qty, state.qty * state.avg_price, state.avg_price});
+                const auto passes = stopless_passes_.find(ticker);
+                const bool unprotected = live_trading_ && passes != stopless_passes_.end() &&
+                                         passes->second >= kUnprotectedAfterPasses;
+                rows.push_back(
+                    {ticker, state.qty, state.qty * state.avg_price, state.avg_price, unprotected});
             }
         }
     }

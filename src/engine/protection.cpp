@@ -1,6 +1,7 @@
 // The protection sync: keep stop, place OCO, cancel and cancel all.
 #include "engine/protection.hpp"
 #include "engine/order_placement.hpp"
+#include "engine/reconcile_rules.hpp"
 #include "market/number_text.hpp"
 
 #include <algorithm>
@@ -44,13 +45,21 @@ bool free_slot_for_replacement(const TradingContext& ctx, const std::string& sym
         return true;
     }
     log_info(symbol, "Cancel GTC " + old_id + ": " + r.error());
+    // Only an order the broker shows cancelled, rejected or expired leaves the slot free. A
+    // filled one sold those shares: reconciliation books the sale, and a replacement now would
+    // sell them a second time. One the list does not show is looked up by reconciliation.
     if (const auto orders = ctx.list_orders()) {
-        const bool working = std::any_of(orders->begin(), orders->end(), [&](const BrokerOrder& o) {
-            return o.id == old_id && order_active(o.status);
-        });
-        if (!working) {
+        const auto it = std::find_if(orders->begin(), orders->end(),
+                                     [&](const BrokerOrder& o) { return o.id == old_id; });
+        if (it != orders->end() && order_terminal(it->status)) {
             id.clear();
             return true;
+        }
+        if (it != orders->end() && order_filled(*it)) {
+            log_info(symbol, "GTC " + old_id +
+                                 " filled at the broker — booked before anything "
+                                 "replaces it");
+            return false;
         }
     }
     log_error(symbol, "GTC " + old_id + " may still rest — no second order until it is gone");

@@ -39,6 +39,8 @@ struct HoldingRow {
     int quantity = 0;
     double cost = 0.0;  ///< quantity x average price
     double average_price = 0.0;
+    /// Live lot without a stop resting at the broker for two reconciliation passes in a row.
+    bool unprotected = false;
 };
 
 /// The stalest quote of the Monitor list, for the Connection tab's SIP line.

@@ -197,5 +197,29 @@ TEST_F(ProtectionOnSimulator, RefusedModifyTurnsIntoCancelAndReplace) {
     EXPECT_TRUE(failed_line);
 }
 
+TEST_F(ProtectionOnSimulator, ATargetThatFilledIsNeverReplacedForTheSharesItSold) {
+    SymbolState s = lot_of_nine();
+    sync_protection(ctx_, s, 50.0);
+    ASSERT_FALSE(s.resting_target_id.empty());
+    const std::string target = s.resting_target_id;
+    // The tape runs through the target: 3 shares sold at the broker, the pair is finished.
+    ASSERT_TRUE(sim_->set_price("AAPL", 56.50));
+    sim_->advance_book(1);
+    ASSERT_EQ(sim_->order(std::stoll(target))->status, "filled");
+    sim_->clear_requests();
+
+    // The lot's target moved before reconciliation booked the fill: the old pair's cancel is
+    // refused as finalized, and the filled slot must not be taken as free.
+    s.target_price = 57.004;
+    sync_protection(ctx_, s, 56.50);
+    for (const auto& r : sim_->order_requests())
+        EXPECT_NE(r.method, "POST") << r.body;
+    EXPECT_EQ(s.resting_target_id, target);
+    int sell_shares = 0;
+    for (const auto& o : open_orders())
+        if (o.side == "sell" && o.legs.empty()) sell_shares += o.quantity;
+    EXPECT_EQ(sell_shares, 6);  // the runner's stop only, for the 6 shares still held
+}
+
 }  // namespace
 }  // namespace ostrel
