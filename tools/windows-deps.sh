@@ -16,7 +16,7 @@ sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
 export DEBIAN_FRONTEND=noninteractive
 
-packages=(g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 wine64 dpkg-dev
+packages=(g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 wine wine64 dpkg-dev
           libgtest-dev nlohmann-json3-dev libboost-dev xvfb xdotool zip)
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,7 @@
 // Opening a web page with ShellExecuteW; it returns once the shell has the request.
-#include <shellapi.h>
 #include <windows.h>
+// after windows.h, which it needs
+#include <shellapi.h>
 
 #include <string>
 
