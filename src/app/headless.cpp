@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "app/demo.hpp"
+#include "app/headless_connect.hpp"
 #include "config/data_locations.hpp"
 #include "engine/engine.hpp"
 
@@ -77,7 +78,26 @@ void print_entry(const LogEntry& entry) {
     std::fflush(out);
 }
 
+void print_line(const std::string& text) {
+    const std::string line = text + "\n";
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fflush(stdout);
+}
+
+constexpr auto kFirstQuoteLine = std::chrono::seconds(10);
+constexpr auto kQuoteLineEvery = std::chrono::seconds(60);
+
 }  // namespace
+
+std::string quote_age_line(const OldestQuote& oldest, const std::string& stream_status) {
+    std::string age = "none on the Monitor list";
+    if (!oldest.ticker.empty()) {
+        age = oldest.age_ms < 0
+                  ? oldest.ticker + " has none yet"
+                  : std::to_string(oldest.age_ms / 1000) + " s (" + oldest.ticker + ")";
+    }
+    return "[QUOTES] Oldest quote " + age + " — " + stream_status;
+}
 
 std::string format_log_line(const LogEntry& entry) {
     return "[" + entry.tag + "] " + entry.text;
@@ -101,17 +121,32 @@ int run_headless(std::uint64_t ticks, bool demo, const std::optional<std::string
     engine.emplace();
     if (demo) market.attach(*engine);
     // The token comes from settings.json or TRADIER_ACCESS_TOKEN (the demo's own otherwise).
-    const ConnectResult connected = engine->connect();
-    if (!connected.ok) {
+    // A server keeps trying through a broker outage; only a stop or a lasting refusal ends it.
+    const ConnectResult connected = connect_with_retry(*engine, g_stop_requested);
+    if (!connected.ok && !g_stop_requested) {
         std::fprintf(stderr, "ostrel: %s\n", connected.message.c_str());
         engine.reset();
         ActivityLog::instance().set_listener(nullptr);
         return 2;
     }
+    if (!connected.ok) {
+        engine->disconnect();
+        engine.reset();
+        log_info("ENGINE", "Headless run stopped before it connected");
+        ActivityLog::instance().set_listener(nullptr);
+        return 0;
+    }
     engine->start_worker(ticks);
     // With a tick limit the worker ends by itself; otherwise only a signal ends the run.
+    // Once the first ticks are done and then every minute: how fresh the prices are.
+    auto next_quote_line = std::chrono::steady_clock::now() + kFirstQuoteLine;
     while (!g_stop_requested && (ticks == 0 || engine->running())) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (std::chrono::steady_clock::now() >= next_quote_line) {
+            print_line(
+                quote_age_line(engine->oldest_quote(), engine->client().stream_status_text()));
+            next_quote_line += kQuoteLineEvery;
+        }
     }
 
     // The same order as closing the window: stop the threads, then destroy the engine,

@@ -107,6 +107,7 @@ int run_window(bool demo, const std::optional<std::string>& data_dir) {
     io.IniFilename = gui_settings_path().c_str();
     io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard;
     ui::apply_style();
+    ui::load_builtin_font();
     ImGui_ImplGlfw_InitForOpenGL(window, true);
     ImGui_ImplOpenGL3_Init("#version 330");
 

@@ -38,6 +38,9 @@ struct BrokerOrder {
     double last_fill_price = 0.0;
     double stop_price = 0.0;
     double price = 0.0;
+    std::string order_class;  ///< "equity", "oco", ... as sent; empty when absent
+    std::string parent_id;    ///< for a leg of a multi-leg order: the parent's id
+    std::string tag;          ///< the client tag the order was placed with; empty when none
 };
 
 }  // namespace ostrel

@@ -3,6 +3,7 @@
 
 #include <expected>
 #include <string>
+#include <string_view>
 
 namespace ostrel {
 
@@ -17,10 +18,21 @@ struct OrderRequest {
     std::string duration = "day";  ///< "day" or "gtc"; empty means day
     std::string order_class = "equity";  ///< exactly "oco" for an OCO pair, else a single order
     std::string reason;  ///< why the order is placed; shown in log lines and the paper blotter
+    std::string tag;     ///< client tag sent with the order (letters, digits, dashes); may be empty
 };
 
 /// The broker's order id, or the error text of a refused or unsent order.
 using OrderResult = std::expected<std::string, std::string>;
+
+/// Start of the error text of a placement whose outcome is unknown: the request may have
+/// reached the broker (a timeout, a dropped connection, a 5xx, a 2xx nobody can read), so the
+/// order may be working although no id came back.
+inline constexpr std::string_view kOutcomeUnknownPrefix = "Outcome unknown: ";
+
+/// True when a placement failed in a way that does not show the order was not placed.
+inline bool outcome_unknown(const OrderResult& result) {
+    return !result && std::string_view(result.error()).starts_with(kOutcomeUnknownPrefix);
+}
 
 /// Outcome of cancel and modify calls.
 struct ActionResult {

@@ -50,11 +50,12 @@ void RequestBudget::prune(Clock::time_point now) {
     }
 }
 
-std::int32_t RequestBudget::acquire(RequestGroup group) {
+std::int32_t RequestBudget::acquire(RequestGroup group, const std::atomic<bool>* cancel) {
     const auto t0 = source_.now();
     std::unique_lock lock(mutex_);
     auto& queue = sent_[index(group)];
     for (;;) {
+        if (cancel != nullptr && cancel->load()) return -1;
         const auto now = source_.now();
         prune(now);
         const bool blocked = now < blocked_until_;

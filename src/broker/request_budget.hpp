@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -42,7 +43,9 @@ class RequestBudget {
     /// Caps for the account kind: production 90/90/45, sandbox 45/45/45.
     void configure(bool production);
     /// Blocks until the group may send, records the send; returns the milliseconds waited.
-    std::int32_t acquire(RequestGroup group);
+    /// With `cancel`, gives up (and records nothing) when it is set between two slices of the
+    /// wait, returning -1.
+    std::int32_t acquire(RequestGroup group, const std::atomic<bool>* cancel = nullptr);
     /// Applies the X-Ratelimit-Allowed / -Available values of one response.
     void note_response(RequestGroup group, std::int32_t allowed, std::int32_t available);
     /// Pauses every group for 5 s (after an HTTP 429).

@@ -8,7 +8,9 @@
 namespace ostrel {
 
 SimBroker::SimBroker(std::filesystem::path data_dir, double starting_cash)
-    : data_dir_(std::move(data_dir)) {
+    : data_dir_(std::move(data_dir)),
+      starting_cash_(starting_cash),
+      blotter_(data_dir_ / "paper_blotter.jsonl", "PAPER") {
     account_.equity = starting_cash;
     account_.buying_power = starting_cash;
     account_.cash = starting_cash;

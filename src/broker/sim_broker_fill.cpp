@@ -2,7 +2,6 @@
 #include "broker/sim_broker.hpp"
 
 #include <chrono>
-#include <fstream>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
@@ -38,45 +37,53 @@ std::string SimBroker::blotter_line(const PaperFill& f) {
            ",\"reason\":" + json_string(f.reason) + ",\"ts_ms\":" + std::to_string(f.ts_ms) + "}";
 }
 
+std::optional<std::string> SimBroker::book_fill_locked(const std::string& symbol, bool buy, int qty,
+                                                       double price, double& pnl) {
+    const auto held_at = positions_.find(symbol);
+    const int held = held_at == positions_.end() ? 0 : held_at->second;
+    pnl = 0.0;
+    if (!buy) {
+        if (held < qty) return "Paper short not allowed";
+        pnl = qty * (price - average_costs_[symbol]);
+        account_.cash += qty * price;
+        const int left = held - qty;
+        if (left < 1) {
+            positions_.erase(symbol);
+            average_costs_.erase(symbol);
+        } else {
+            positions_[symbol] = left;
+        }
+    } else {
+        const double cost = qty * price;
+        if (cost > account_.cash + 0.000001) return "Paper cash too low";
+        account_.cash -= cost;
+        const int now_held = held + qty;
+        const auto avg = average_costs_.find(symbol);
+        const double old_avg = avg == average_costs_.end() ? 0.0 : avg->second;
+        positions_[symbol] = now_held;
+        average_costs_[symbol] = now_held < 1 ? 0.0 : (held * old_avg + cost) / now_held;
+    }
+    last_prices_[symbol] = price;
+    return std::nullopt;
+}
+
 OrderResult SimBroker::fill_locked(const OrderRequest& request) {
     const double price = request.price > 0.0 ? request.price : request.stop;
     if (request.quantity < 1 || price <= 0.0) return std::unexpected("Invalid paper order");
 
     const bool buy = request.side == "buy";
-    const auto held_at = positions_.find(request.symbol);
-    const int held = held_at == positions_.end() ? 0 : held_at->second;
     double pnl = 0.0;
-    if (!buy) {
-        if (held < request.quantity) return std::unexpected("Paper short not allowed");
-        pnl = request.quantity * (price - average_costs_[request.symbol]);
-        account_.cash += request.quantity * price;
-        const int left = held - request.quantity;
-        if (left < 1) {
-            positions_.erase(request.symbol);
-            average_costs_.erase(request.symbol);
-        } else {
-            positions_[request.symbol] = left;
-        }
-    } else {
-        const double cost = request.quantity * price;
-        if (cost > account_.cash + 0.000001) return std::unexpected("Paper cash too low");
-        account_.cash -= cost;
-        const int now_held = held + request.quantity;
-        const auto avg = average_costs_.find(request.symbol);
-        const double old_avg = avg == average_costs_.end() ? 0.0 : avg->second;
-        positions_[request.symbol] = now_held;
-        average_costs_[request.symbol] = now_held < 1 ? 0.0 : (held * old_avg + cost) / now_held;
+    if (auto refused = book_fill_locked(request.symbol, buy, request.quantity, price, pnl)) {
+        return std::unexpected(std::move(*refused));
     }
-    last_prices_[request.symbol] = price;
+    realized_pnl_ += pnl;
 
     PaperFill fill{request.symbol, request.side, request.quantity, price, next_id_locked('P'),
                    request.reason, pnl,          wall_ms()};
     revalue_locked();
     fills_.push_back(fill);
-    if (!data_dir_.empty()) {  // a book without a folder (a replay of history) keeps no journal
-        std::ofstream out(data_dir_ / "paper_blotter.jsonl", std::ios::app | std::ios::binary);
-        if (out) out << blotter_line(fill) + "\n" << std::flush;
-    }
+    // A book without a folder (a replay of history) keeps no journal.
+    if (!data_dir_.empty()) blotter_.append(blotter_line(fill), "paper fill " + fill.id);
 
     std::string line = std::string(buy ? "PAPER BUY " : "PAPER SELL ") +
                        std::to_string(request.quantity) + " " + request.symbol + " @ " +

@@ -5,6 +5,7 @@
 
 #include <exception>
 
+#include "broker/broker_json.hpp"
 #include "broker/tradier_parse.hpp"
 
 namespace ostrel {
@@ -76,7 +77,7 @@ void handle_line(std::string_view line, const QuoteWriter& write, std::int64_t n
         line.remove_suffix(1);
     if (line.empty()) return note(failures, "empty");
     try {
-        const json doc = json::parse(line);
+        const json doc = parse_broker_json(line);
         if (doc.is_array()) {
             for (const json& element : doc) {
                 // One bad element must not cost the others their update.
@@ -100,7 +101,7 @@ std::expected<StreamSession, std::string> parse_stream_session(std::string_view 
                                                                const std::string& fallback_url) {
     StreamSession session;
     try {
-        const json root = json::parse(body);
+        const json root = parse_broker_json(body);
         const json& s = root.is_object() && root.contains("stream") ? root["stream"] : root;
         const bool has_lower = s.is_object() && s.contains("sessionid");
         session.sessionid = json_text(s, has_lower ? "sessionid" : "sessionId");

@@ -2,13 +2,17 @@
 // account discovery, the connection probe and the state it shares with the quote stream.
 #include "broker/tradier_client.hpp"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <sstream>
 #include <utility>
 
 #include "broker/quote_stream.hpp"
+#include "broker/rest_url.hpp"
 #include "broker/tradier_parse.hpp"
 #include "log/activity_log.hpp"
+#include "log/printable_text.hpp"
 
 namespace ostrel {
 
@@ -20,6 +24,12 @@ constexpr std::size_t kErrorBodyBytes = 400;
 std::string env_rest_url() {
     const char* value = std::getenv("OSTREL_REST_URL");
     return value != nullptr ? std::string(value) : std::string();
+}
+
+std::int64_t wall_ms() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
 }
 
 std::string strip_trailing_slash(std::string url) {
@@ -88,11 +98,14 @@ std::string TradierClient::token_copy() const {
 }
 
 HttpResult TradierClient::request(const std::string& method, const std::string& path,
-                                  const std::string& query, const std::string& body) {
+                                  const std::string& query, const std::string& body,
+                                  int* status_out) {
+    if (status_out) *status_out = 0;
     const std::string token = token_copy();
     if (token.empty()) return std::unexpected(std::string("Tradier token is empty"));
 
     std::string url = base_url() + path;
+    if (auto refused = refused_rest_url(url)) return std::unexpected(std::move(*refused));
     if (!query.empty()) url += "?" + query;
     HttpHeaders headers{{"Authorization", "Bearer " + token}, {"Accept", "application/json"}};
     if (method == "POST" || method == "PUT")
@@ -101,14 +114,23 @@ HttpResult TradierClient::request(const std::string& method, const std::string& 
 
     HttpResponse last;
     for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
-        const std::int32_t waited = budget_.acquire(group);
+        const std::int32_t waited = budget_.acquire(group, &cancelled_);
+        if (waited < 0 || cancelled_) return std::unexpected(std::string(kHttpCancelled));
         if (waited >= 200) {
             log_info("TRADIER",
                      "Waiting " + std::to_string(waited) + " ms so we stay under the Lite API cap");
         }
-        HttpResult result = http_->request(method, url, headers, body);
+        HttpResult result;
+        if (group == RequestGroup::trading) {
+            // Cut half-way, an order would leave us not knowing whether the broker has it.
+            HttpCancelShield shield;
+            result = http_->request(method, url, headers, body);
+        } else {
+            result = http_->request(method, url, headers, body);
+        }
         if (!result) return std::unexpected(std::move(result.error()));
         last = std::move(*result);
+        if (status_out) *status_out = last.status;
         budget_.note_response(group, last.ratelimit_allowed, last.ratelimit_available);
         if (last.status != 429) break;
         budget_.back_off();
@@ -127,9 +149,14 @@ HttpResult TradierClient::request(const std::string& method, const std::string& 
             std::string("Tradier 429: rate limited. The bot is waiting; retry the action."));
     if (last.status < 200 || last.status >= 300) {
         return std::unexpected("Tradier HTTP " + std::to_string(last.status) + ": " +
-                               last.body.substr(0, kErrorBodyBytes));
+                               printable_text(last.body.substr(0, kErrorBodyBytes)));
     }
     return last;
+}
+
+void TradierClient::cancel_requests(bool on) {
+    cancelled_ = on;
+    http_->set_cancelled(on);
 }
 
 std::string TradierClient::account_id() {
@@ -191,7 +218,26 @@ std::string TradierClient::stream_status_text() const {
 
 void TradierClient::set_stream_status_text(const std::string& text) {
     std::lock_guard lock(data_mutex_);
+    const bool live = text.starts_with("SIP live");
+    if (!live) {
+        stream_live_since_ms_ = 0;
+    } else if (stream_live_since_ms_ == 0) {
+        stream_live_since_ms_ = wall_ms();
+    }
     stream_status_ = text;
+}
+
+bool TradierClient::stream_live() const {
+    std::lock_guard lock(data_mutex_);
+    return stream_live_since_ms_ != 0;
+}
+
+std::int64_t TradierClient::stream_heard_ms(const std::string& symbol) const {
+    std::lock_guard lock(data_mutex_);
+    if (stream_live_since_ms_ == 0) return 0;
+    const auto it = stream_heard_.find(symbol);
+    return it != stream_heard_.end() ? std::max(it->second, stream_live_since_ms_)
+                                     : stream_live_since_ms_;
 }
 
 void TradierClient::update_cached_quote(const std::string& symbol,
@@ -200,6 +246,7 @@ void TradierClient::update_cached_quote(const std::string& symbol,
     auto [it, inserted] = quote_cache_.try_emplace(symbol);
     if (inserted) it->second.symbol = symbol;
     update(it->second);
+    stream_heard_[symbol] = wall_ms();
 }
 
 void TradierClient::set_stream_stopper(std::function<void()> stop) {
@@ -213,6 +260,11 @@ void TradierClient::start_stream() {
 
 void TradierClient::stop_stream() {
     stream_->stop();
+}
+
+void TradierClient::restart_stream() {
+    stream_->stop();
+    stream_->start();
 }
 
 }  // namespace ostrel

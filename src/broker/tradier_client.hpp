@@ -46,14 +46,19 @@ class TradierClient {
     std::string base_url() const;
     bool production() const;
     /// One authenticated exchange. query and body must already be encoded. Only 2xx answers
-    /// come back as a response; every other outcome is a user-facing error text.
+    /// come back as a response; every other outcome is a user-facing error text. `status_out`,
+    /// when given, receives the last HTTP status (0 when no answer arrived).
     HttpResult request(const std::string& method, const std::string& path,
-                       const std::string& query = {}, const std::string& body = {});
+                       const std::string& query = {}, const std::string& body = {},
+                       int* status_out = nullptr);
     /// The account number, discovered once per configuration; empty when none was found.
     std::string account_id();
     /// "live | market=open | quotes=2 | ..." — the summary shown after connecting.
     std::expected<std::string, std::string> probe();
     RequestBudget& budget() { return budget_; }
+    /// While on, requests fail at once with "HTTP exchange cancelled" and those in flight are
+    /// cut (an order, change or cancel already sent runs to its answer). Any thread.
+    void cancel_requests(bool on);
 
     // --- market data ---
     /// Quotes for all symbols in one request; refreshes the quote cache.
@@ -76,6 +81,8 @@ class TradierClient {
     std::expected<BrokerOrder, std::string> order_status(const std::string& order_id);
     /// Every order of the session; a multi-leg order is followed by its legs.
     std::expected<std::vector<BrokerOrder>, std::string> orders();
+    /// The new order's id, or an error; an error starting with kOutcomeUnknownPrefix means
+    /// the order may have been placed all the same.
     OrderResult place_order(const OrderRequest& order);
     ActionResult modify_stop(const std::string& order_id, double new_stop);
     /// An empty duration means "gtc".
@@ -99,6 +106,13 @@ class TradierClient {
     void start_stream();
     /// Stops the quote stream: ends a blocked receive, joins the thread, leaves "SIP idle".
     void stop_stream();
+    /// Stops the quote stream and starts it again with a new session.
+    void restart_stream();
+    /// True while the stream is subscribed ("SIP live ...").
+    bool stream_live() const;
+    /// Wall-clock ms of the stream's last message for the symbol, or of the moment the stream
+    /// went live when that is later; 0 while the stream is not live.
+    std::int64_t stream_heard_ms(const std::string& symbol) const;
 
   private:
     std::string token_copy() const;
@@ -120,12 +134,15 @@ class TradierClient {
     std::string rest_url_override_;
     std::string account_id_;
     std::uint64_t config_generation_ = 0;
+    std::atomic<bool> cancelled_{false};
 
     mutable std::mutex data_mutex_;  // quote cache, bar cache, stream tickers and status
     QuoteCache quote_cache_;
     BarCache bar_cache_;
     std::vector<std::string> stream_tickers_;
     std::string stream_status_ = "SIP idle";
+    std::int64_t stream_live_since_ms_ = 0;             ///< 0 while not live
+    std::map<std::string, std::int64_t> stream_heard_;  ///< symbol -> last streamed message
     std::atomic<bool> stream_running_{false};
     std::atomic<bool> stream_symbols_changed_{false};
     std::function<void()> stream_stopper_;

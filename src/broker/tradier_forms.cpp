@@ -51,6 +51,7 @@ std::string equity_order_form(const OrderRequest& order) {
                        "&duration=" + url_encode(duration);
     if (type == "limit" || type == "stop_limit") form += "&price=" + price_text(order.price);
     if (type == "stop" || type == "stop_limit") form += "&stop=" + price_text(order.stop);
+    if (!order.tag.empty()) form += "&tag=" + url_encode(order.tag);
     return form;
 }
 
@@ -60,7 +61,8 @@ std::string oco_order_form(const OrderRequest& order) {
     return "class=oco&duration=gtc&symbol[0]=" + symbol + "&side[0]=sell&quantity[0]=" + quantity +
            "&type[0]=limit&price[0]=" + price_text(order.price) + "&symbol[1]=" + symbol +
            "&side[1]=sell&quantity[1]=" + quantity +
-           "&type[1]=stop&stop[1]=" + price_text(order.stop);
+           "&type[1]=stop&stop[1]=" + price_text(order.stop) +
+           (order.tag.empty() ? std::string() : "&tag=" + url_encode(order.tag));
 }
 
 std::string stop_change_form(double new_stop) {

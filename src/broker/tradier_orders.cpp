@@ -71,11 +71,25 @@ OrderResult TradierClient::place_order(const OrderRequest& order) {
             return std::unexpected(std::string("Invalid OCO exit"));
         form = oco_order_form(order);
     }
-    auto response = request("POST", prefix + "/orders", {}, form);
-    if (!response) return std::unexpected(response.error());
+    int status = 0;
+    auto response = request("POST", prefix + "/orders", {}, form, &status);
+    if (!response) {
+        // No answer, or a server fault: the order may have reached the book before the failure.
+        // Only a refusal the broker itself wrote (4xx), or a request that never left, is
+        // known not to have placed it.
+        const bool never_sent = status == 0 && (response.error() == "Invalid URL" ||
+                                                response.error() == "Tradier token is empty");
+        const bool unknown = (status == 0 && !never_sent) || status >= 500 || status == 408;
+        if (unknown) return std::unexpected(std::string(kOutcomeUnknownPrefix) + response.error());
+        return std::unexpected(response.error());
+    }
+    const std::string refused = parse_errors_member(response->body);
+    if (!refused.empty()) return std::unexpected("Tradier refused: " + refused);
     const std::string id = parse_place_response(response->body);
-    if (id.empty())
-        return std::unexpected(std::string("Tradier accepted the POST but returned no order id"));
+    if (id.empty()) {
+        return std::unexpected(std::string(kOutcomeUnknownPrefix) +
+                               "Tradier accepted the POST but returned no order id");
+    }
     return id;
 }
 

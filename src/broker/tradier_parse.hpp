@@ -60,7 +60,8 @@ std::expected<BrokerOrder, std::string> parse_order_status(std::string_view body
 std::string parse_place_response(std::string_view body);
 /// The account number of a profile ("profile") or accounts ("accounts") answer, "" if none.
 std::string parse_account_number(std::string_view body, const char* root_key);
-/// The broker's refusal carried by a 2xx answer ({"errors":{"error":...}}), "" when none.
+/// The broker's refusal carried by a 2xx answer ({"errors":{"error":...}}), "" when none; a body
+/// nested too deeply to read counts as a refusal.
 std::string parse_errors_member(std::string_view body);
 
 }  // namespace ostrel

@@ -5,6 +5,7 @@
 #include <limits>
 #include <utility>
 
+#include "broker/broker_json.hpp"
 #include "broker/tradier_parse.hpp"
 
 namespace ostrel {
@@ -15,7 +16,7 @@ namespace {
 
 json parse_or_empty_object(std::string_view body) {
     if (body.empty()) return json::object();
-    return json::parse(body);
+    return parse_broker_json(body);
 }
 
 /// Nearest whole number, halves away from zero, kept inside 32 bits.
@@ -48,6 +49,8 @@ BrokerOrder read_order(const json& o) {
     order.last_fill_price = json_number(o, {"last_fill_price"});
     order.stop_price = json_number(o, {"stop_price", "stop"});
     order.price = json_number(o, {"price", "avg_price"});
+    order.order_class = text_if_string(o, "class");
+    order.tag = text_if_string(o, "tag");
     return order;
 }
 
@@ -95,7 +98,7 @@ std::expected<AccountSnapshot, std::string> parse_balances(std::string_view body
 std::expected<std::vector<BrokerPosition>, std::string> parse_positions(std::string_view body) {
     std::vector<BrokerPosition> out;
     try {
-        const json root = json::parse(body);
+        const json root = parse_broker_json(body);
         if (!root.is_object()) return out;
         const auto positions = root.find("positions");
         // No holdings: the broker sends the string "null" (JSON null has been seen too).
@@ -130,29 +133,35 @@ std::expected<std::vector<BrokerOrder>, std::string> parse_orders(std::string_vi
     std::vector<BrokerOrder> out;
     json root;
     try {
-        root = json::parse(body);
+        root = parse_broker_json(body);
     } catch (const std::exception& e) {
         return std::unexpected(std::string(e.what()));
     }
     try {
-        // Depth first with an explicit stack, so a deeply nested answer cannot exhaust ours.
-        std::vector<const json*> stack{&root};
+        // Depth first with an explicit stack; each node carries the id of the order it sits in,
+        // so a leg knows its parent.
+        std::vector<std::pair<const json*, std::string>> stack{{&root, std::string()}};
         while (!stack.empty()) {
-            const json* node = stack.back();
+            const auto [node, parent] = stack.back();
             stack.pop_back();
             if (node->is_array()) {
                 for (auto it = node->crbegin(); it != node->crend(); ++it)
-                    stack.push_back(&*it);
+                    stack.emplace_back(&*it, parent);
             } else if (node->is_object()) {
+                std::string own_id = parent;
                 if (node->contains("id") || node->contains("status") || node->contains("type")) {
                     BrokerOrder order = read_order(*node);
-                    if (!order.id.empty() || !order.status.empty() || !order.type.empty())
+                    if (!order.id.empty() || !order.status.empty() || !order.type.empty()) {
+                        order.parent_id = parent;
+                        own_id = order.id;
                         out.push_back(std::move(order));
+                    }
                 }
                 static constexpr const char* kChildren[] = {"order", "orders", "leg", "legs"};
                 for (int i = 3; i >= 0; --i) {
                     const auto child = node->find(kChildren[i]);
-                    if (child != node->end()) stack.push_back(&*child);
+                    // Only legs belong to the order they sit in; "order" wraps a list.
+                    if (child != node->end()) stack.emplace_back(&*child, i >= 2 ? own_id : parent);
                 }
             }
         }
@@ -166,7 +175,7 @@ std::expected<BrokerOrder, std::string> parse_order_status(std::string_view body
                                                            const std::string& order_id) {
     BrokerOrder order;
     try {
-        const json root = json::parse(body);
+        const json root = parse_broker_json(body);
         if (const json* inner = object_member(root, "order")) {
             order = read_order(*inner);
         } else if (root.is_object() && root.contains("status")) {
@@ -185,7 +194,7 @@ std::expected<BrokerOrder, std::string> parse_order_status(std::string_view body
 
 std::string parse_place_response(std::string_view body) {
     try {
-        const json root = json::parse(body);
+        const json root = parse_broker_json(body);
         if (const json* inner = object_member(root, "order")) return json_id(*inner);
         return json_id(root);
     } catch (const std::exception&) {
@@ -195,7 +204,7 @@ std::string parse_place_response(std::string_view body) {
 
 std::string parse_account_number(std::string_view body, const char* root_key) {
     try {
-        const json root = json::parse(body);
+        const json root = parse_broker_json(body);
         const json* top = object_member(root, root_key);
         if (top == nullptr || !top->contains("account")) return {};
         const json& entry = (*top)["account"];
@@ -220,7 +229,7 @@ std::string parse_account_number(std::string_view body, const char* root_key) {
 
 std::string parse_errors_member(std::string_view body) {
     try {
-        const json root = json::parse(body);
+        const json root = parse_broker_json(body);
         if (!root.is_object()) return {};
         const auto errors = root.find("errors");
         if (errors == root.end() || errors->is_null()) return {};
@@ -238,8 +247,11 @@ std::string parse_errors_member(std::string_view body) {
             add(*error);
         }
         return text.empty() ? std::string("unspecified error") : text;
-    } catch (const std::exception&) {
+    } catch (const json::exception&) {
         return {};
+    } catch (const std::exception& e) {
+        // Refused unread: an answer nobody can read is not an acceptance.
+        return e.what();
     }
 }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "broker/broker_json.hpp"
 #include "broker/tradier_parse.hpp"
 
 namespace ostrel {
@@ -15,7 +16,7 @@ namespace {
 
 json parse_or_empty_object(std::string_view body) {
     if (body.empty()) return json::object();
-    return json::parse(body);
+    return parse_broker_json(body);
 }
 
 /// The broker sends one item as a bare object and a list as an array; null means none.
@@ -60,7 +61,7 @@ std::expected<std::vector<Quote>, std::string> parse_quotes(std::string_view bod
                                                             const QuoteSink& sink) {
     std::vector<Quote> out;
     try {
-        const json root = json::parse(body);
+        const json root = parse_broker_json(body);
         if (!root.is_object()) return out;
         const auto quotes = root.find("quotes");
         // An answer without quotes (or "quotes": null, or the string "null") lists none.
@@ -139,7 +140,7 @@ std::int64_t bar_time(const json& row) {
 std::expected<std::vector<Bar>, std::string> parse_bars(std::string_view body) {
     std::vector<Bar> out;
     try {
-        const json root = json::parse(body);
+        const json root = parse_broker_json(body);
         const json* rows = nullptr;
         if (root.is_object()) {
             const auto series = root.find("series");

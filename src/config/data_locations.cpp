@@ -52,6 +52,14 @@ std::string parent_directory(const std::string& path) {
     return trimmed.substr(0, cut + 1);
 }
 
+bool data_directory_named() {
+    {
+        std::lock_guard lock(override_mutex());
+        if (override_dir() && !override_dir()->empty()) return true;
+    }
+    return !platform::environment("OSTREL_DATA_DIR").empty();
+}
+
 void set_data_directory_override(std::optional<std::string> dir) {
     std::lock_guard lock(override_mutex());
     override_dir() = std::move(dir);

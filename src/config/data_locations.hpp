@@ -18,6 +18,10 @@ std::string parent_directory(const std::string& path);
 /// the program folder.
 std::string data_directory();
 
+/// True when --data-dir or OSTREL_DATA_DIR chose the data folder (it is then the only place
+/// settings are read from).
+bool data_directory_named();
+
 /// Replaces the data folder for the rest of the process (the --data-dir option, tests);
 /// nullopt goes back to OSTREL_DATA_DIR or the program folder.
 void set_data_directory_override(std::optional<std::string> dir);

@@ -2,8 +2,10 @@
 #include "config/settings_file.hpp"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <mutex>
@@ -45,9 +47,12 @@ std::mutex& write_mutex() {
 }  // namespace
 
 std::vector<std::string> settings_candidates(const std::string& data_dir,
-                                             const std::string& program_dir) {
+                                             const std::string& program_dir, bool fallbacks) {
     std::vector<std::string> out;
     if (!data_dir.empty()) out.push_back(data_dir + "settings.json");
+    // A folder the user named is the only place read: a settings.json planted in a parent
+    // or working folder must never switch a run to another account or to live trading.
+    if (!fallbacks) return out;
     if (!program_dir.empty()) {
         out.push_back(program_dir + "settings.json");
         out.push_back(program_dir + "default.json");
@@ -62,8 +67,9 @@ std::vector<std::string> settings_candidates(const std::string& data_dir,
     return out;
 }
 
-Settings load_settings(const std::string& data_dir, const std::string& program_dir) {
-    for (const std::string& path : settings_candidates(data_dir, program_dir)) {
+Settings load_settings(const std::string& data_dir, const std::string& program_dir,
+                       bool fallbacks) {
+    for (const std::string& path : settings_candidates(data_dir, program_dir, fallbacks)) {
         if (auto settings = try_candidate(path)) {
             apply_environment_token(*settings);
             return *settings;
@@ -75,7 +81,68 @@ Settings load_settings(const std::string& data_dir, const std::string& program_d
 }
 
 Settings load_settings() {
-    return load_settings(data_directory(), program_directory());
+    const std::string data_dir = data_directory();
+    return load_settings(data_dir, program_directory(), !data_directory_named());
+}
+
+Settings SettingsFile::load(const std::string& data_dir, const std::string& program_dir,
+                            bool fallbacks) {
+    const std::string target = data_dir + "settings.json";
+    const auto own = try_candidate(target);
+    std::lock_guard lock(mutex_);
+    path_ = target;
+    env_token_ = platform::environment("TRADIER_ACCESS_TOKEN");
+    file_token_ = own ? own->tradier_token : std::string();
+    struct stat st {};
+    keep_aside_ = !own && ::stat(target.c_str(), &st) == 0;
+    return load_settings(data_dir, program_dir, fallbacks);
+}
+
+std::string SettingsFile::path() const {
+    std::lock_guard lock(mutex_);
+    return path_;
+}
+
+std::expected<void, std::string> SettingsFile::save(const Settings& settings, const Note& note) {
+    std::lock_guard lock(mutex_);
+    Settings copy = settings;
+    // The environment's token lives in memory only; the file keeps the one it held.
+    if (!env_token_.empty() && copy.tradier_token == env_token_) copy.tradier_token = file_token_;
+
+    if (keep_aside_) {
+        struct stat st {};
+        if (::stat(path_.c_str(), &st) == 0) {
+            using namespace std::chrono;
+            const std::string aside = unreadable_settings_name(
+                path_, duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count());
+            if (std::rename(path_.c_str(), aside.c_str()) != 0) {
+                return std::unexpected("Could not keep the unreadable " + path_ + " aside as " +
+                                       aside + " — settings not saved");
+            }
+            if (note) {
+                note("settings.json could not be read at start; kept it as " + aside +
+                     " before saving the settings in use");
+            }
+        }
+        keep_aside_ = false;
+    }
+    auto written = write_settings(path_, copy);
+    if (written) file_token_ = copy.tradier_token;
+    return written;
+}
+
+std::string unreadable_settings_name(const std::string& path, std::int64_t now_ms) {
+    const std::time_t secs = static_cast<std::time_t>(now_ms / 1000);
+    std::tm local{};
+    ::localtime_r(&secs, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    const std::string base = path + ".unreadable-" + stamp;
+    std::string name = base;
+    struct stat st {};
+    for (int n = 2; ::lstat(name.c_str(), &st) == 0; ++n)
+        name = base + "-" + std::to_string(n);
+    return name;
 }
 
 std::expected<void, std::string> write_settings(const std::string& path, const Settings& settings) {

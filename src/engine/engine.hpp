@@ -23,12 +23,15 @@
 #include "broker/tradier_client.hpp"
 #include "committees/decision.hpp"
 #include "config/settings.hpp"
+#include "config/settings_file.hpp"
 #include "engine/chart_memory.hpp"
 #include "engine/engine_tick_rules.hpp"
 #include "engine/pdt_guard.hpp"
+#include "engine/quote_age.hpp"
 #include "engine/trading_context.hpp"
 #include "engine/view_records.hpp"
 #include "state/symbol_state.hpp"
+#include "store/order_intents.hpp"
 #include "store/symbol_state_store.hpp"
 
 namespace ostrel {
@@ -39,6 +42,14 @@ struct TriggerSelection;
 /// Trims surrounding whitespace and upper-cases a typed ticker (inner spaces stay).
 std::string normalise_ticker(const std::string& text);
 
+/// The longest ticker the Monitor list takes; broker symbols are far shorter, and one long
+/// entry would break every batched quote request.
+inline constexpr std::size_t kMaxTickerLength = 10;
+
+/// A normalised ticker the broker could know: 1 to kMaxTickerLength characters, a letter
+/// first, then letters, digits, '.', '-' or '/' (BRK.B, BF-B).
+bool is_plausible_ticker(const std::string& ticker);
+
 class Engine {
   public:
     static constexpr const char* kIdleScoutStatus = "Idle — run Scout to rank liquid uptrends";
@@ -47,7 +58,8 @@ class Engine {
     /// list's states and the fill journals. Talks to no broker.
     Engine();
     /// The same, with every file in `data_dir` (ends with a separator) instead of the data
-    /// folder; the REST base still comes from OSTREL_REST_URL or client().
+    /// folder, settings included (no other folder is read); the REST base still comes from
+    /// OSTREL_REST_URL or client().
     explicit Engine(std::string data_dir);
     /// Stops the threads, saves settings.json and releases the members in reverse order.
     ~Engine();
@@ -63,6 +75,10 @@ class Engine {
     void stop();
     /// stop(), then forgets the connection and stops the quote stream.
     void disconnect();
+    /// Asks every thread to end without waiting for any: the tick stops between tickers, REST
+    /// exchanges in flight are cut (an order already sent runs to its answer), a connect in
+    /// progress fails. Safe from any thread; stop() or disconnect() then joins and clears it.
+    void request_stop();
     /// Cuts the worker's pause short: the next tick starts within about 100 ms.
     void wake() { wake_ = true; }
     /// One cycle of the worker. Only the worker thread calls it while the worker runs.
@@ -117,6 +133,8 @@ class Engine {
     std::vector<ScoutCandidate> scout_rows() const;
     /// The Scout's progress line (its last log line, or why it is idle).
     std::string scout_status() const;
+    /// The Monitor ticker whose cached quote is oldest (one without a quote counts as oldest).
+    OldestQuote oldest_quote() const;
 
     // --- the Connection tab and the account strip (engine_connection_views.cpp) ---
 
@@ -166,12 +184,19 @@ class Engine {
     using AnalysisHook = std::function<void(const std::string& ticker, TickerAnalysis&)>;
     void set_analysis_hook(AnalysisHook hook);
 
+    /// Replaces the quote ages the tick and the entry rule work with (tests shorten them).
+    void set_quote_limits(const QuoteLimits& limits);
+
     /// The broker client (tests and the demo point it at the simulator before connecting).
     TradierClient& client() { return client_; }
     SimBroker& paper_broker() { return paper_; }
     const std::string& data_dir() const { return data_dir_; }
 
   private:
+    /// `settings_fallbacks`: also read settings from the program folder, its parent and the
+    /// working directory when the data folder has none (only for the default data folder).
+    Engine(std::string data_dir, bool settings_fallbacks);
+
     // Worker thread body and its pause.
     void worker_loop(std::uint64_t max_ticks);
     void pause_between_ticks();
@@ -181,6 +206,10 @@ class Engine {
     bool any_order_in_flight();
     void poll_market_clock(std::int64_t now_ns);
     void fetch_preopen_quotes();
+    /// Regular hours: one batched REST quotes call for the stale Monitor quotes, and a restart
+    /// of a stream that went quiet for a ticker that trades (engine_tick_quotes.cpp).
+    void refresh_stale_quotes();
+    std::vector<std::string> monitor_tickers() const;
     void check_auto_scout();
     void reconcile_when_due(std::int64_t now_ns, bool busy);
     TickPlan plan_tick_locked();
@@ -210,6 +239,9 @@ class Engine {
                     const Quote& quote, double mark, double atr, int phase);
     void reconcile_paper();
     void reconcile_live();
+    /// Ties each recorded order intent to the broker's order, or shows it never arrived; a
+    /// ticker whose intent cannot be checked stays frozen (engine_reconcile_intents.cpp).
+    void resolve_order_intents(const std::expected<std::vector<BrokerOrder>, std::string>& orders);
 
     // The scout thread's body and its progress line (engine_scout_run.cpp).
     void scout_run();
@@ -219,12 +251,14 @@ class Engine {
     std::pair<MarketClock, std::string> schedule_clock() const;
 
     // ---- members, in construction order ----
-    std::string data_dir_;  ///< where settings, database and journals live (ends with '/')
+    std::string data_dir_;        ///< where settings, database and journals live (ends with '/')
+    SettingsFile settings_file_;  ///< what the load found, so a save loses nothing
     Settings settings_;
     TradierClient client_;
     SimBroker paper_;
     std::unique_ptr<IBroker> live_broker_;  ///< set to a TradierBroker on each connect
     SymbolStateStore store_;
+    OrderIntentStore intents_;  ///< in the same database file as store_
     mutable std::mutex mutex_;  ///< the engine lock; never held across network or disk I/O
     std::unordered_map<std::string, SymbolState> states_;  ///< engine lock
     double equity_ = 0.0;                                  ///< engine lock
@@ -244,13 +278,15 @@ class Engine {
     std::mutex scout_start_mutex_;         ///< makes "is one running? join, start" a single step
     std::int64_t last_clock_poll_ns_ = 0;  ///< worker only
     std::int64_t last_reconcile_ns_ = 0;   ///< worker only
+    std::int64_t last_stream_restart_ms_ = 0;  ///< wall clock, 0 = never; worker only
     std::int64_t auto_scout_last_run_ns_ = 0;  ///< steady clock, 0 = none; engine lock
     std::string auto_scout_preopen_key_;  ///< market date of the last pre-open run; engine lock
     std::atomic<bool> wake_{false};
-    std::string watchlist_message_;  ///< engine lock
-    std::string session_token_;      ///< engine lock; overrides the saved token when set
-    PdtGuard pdt_;                   ///< loaded from the two fill journals
-    ChartMemory chart_;              ///< engine lock
+    std::atomic<bool> stopping_{false};  ///< a stop was asked for; the tick ends between tickers
+    std::string watchlist_message_;      ///< engine lock
+    std::string session_token_;          ///< engine lock; overrides the saved token when set
+    PdtGuard pdt_;                       ///< loaded from the two fill journals
+    ChartMemory chart_;                  ///< engine lock
 
     // Lock-free mirrors of settings_.live_trading, .enable_pdt_protection, .enable_auto_scout.
     std::atomic<bool> live_trading_{false};
@@ -259,6 +295,9 @@ class Engine {
     std::atomic<std::uint64_t> ticks_completed_{0};
     std::mutex hook_mutex_;
     AnalysisHook analysis_hook_;  ///< hook_mutex_
+    std::atomic<std::int64_t> quote_refresh_age_ms_{kQuoteRefreshAgeMs};
+    std::atomic<std::int64_t> quote_entry_max_age_ms_{kQuoteEntryMaxAgeMs};
+    std::atomic<std::int64_t> stream_silence_ms_{kStreamSilenceMs};
 };
 
 }  // namespace ostrel

@@ -11,6 +11,7 @@ ConnectionView Engine::connection_view() {
     // The guard, the client and the budget have their own locks; none is taken under ours.
     view.day_trades = pdt_.count();
     view.stream_status = client_.stream_status_text();
+    view.oldest_quote = oldest_quote();
     const auto usage = client_.budget().usage();  // drops sends older than a minute
     view.budget = {usage[0].used, usage[0].cap,  usage[1].used,
                    usage[1].cap,  usage[2].used, usage[2].cap};

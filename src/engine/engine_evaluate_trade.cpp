@@ -10,6 +10,7 @@
 #include "engine/exits.hpp"
 #include "engine/order_submission.hpp"
 #include "engine/protection.hpp"
+#include "engine/quote_age.hpp"
 #include "engine/session_time.hpp"
 #include "engine/sizing.hpp"
 #include "log/activity_log.hpp"
@@ -121,6 +122,12 @@ void Engine::trade_on_evaluation(SymbolState& s, const TickerAnalysis& a, const 
 
 void Engine::plan_entry(const TradingContext& ctx, SymbolState& s, const TickerAnalysis& a,
                         const Quote& quote, double mark, double atr, int phase) {
+    // In regular hours a price that stopped arriving is no price to buy at; the plan waits.
+    if (phase == kPhaseRegular &&
+        quote_too_old_to_enter(quote, quote_clock_ms(), quote_entry_max_age_ms_)) {
+        push_front_reason(s, "Quote stale — no entry");
+        return;
+    }
     const auto account = [this] {
         std::lock_guard lock(mutex_);
         return std::pair<AccountSnapshot, std::string>{{equity_, buying_power_, cash_},

@@ -24,6 +24,27 @@ std::string normalise_ticker(const std::string& text) {
     return out;
 }
 
+bool is_plausible_ticker(const std::string& t) {
+    if (t.empty() || t.size() > kMaxTickerLength || !(t[0] >= 'A' && t[0] <= 'Z')) return false;
+    return std::all_of(t.begin(), t.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '/';
+    });
+}
+
+namespace {
+
+// A refused entry as the message shows it: short, and nothing that could act on a terminal.
+std::string shown_entry(const std::string& t) {
+    std::string out;
+    for (const char c : t.substr(0, 16)) {
+        out.push_back(c >= 0x20 && c < 0x7f ? c : '?');
+    }
+    if (t.size() > 16) out += "...";
+    return out;
+}
+
+}  // namespace
+
 bool Engine::add_ticker(const std::string& text) {
     const std::string t = normalise_ticker(text);
     std::vector<std::string> list;
@@ -31,6 +52,12 @@ bool Engine::add_ticker(const std::string& text) {
         std::lock_guard lock(mutex_);
         if (t.empty()) {
             watchlist_message_ = "Type a ticker, then Add.";
+            return false;
+        }
+        if (!is_plausible_ticker(t)) {
+            watchlist_message_ = shown_entry(t) + " is not a ticker — use up to " +
+                                 std::to_string(kMaxTickerLength) +
+                                 " letters, digits, dots or dashes, starting with a letter.";
             return false;
         }
         list = settings_.watchlist;
@@ -78,7 +105,12 @@ void Engine::rebuild_watchlist(const std::vector<std::string>& raw) {
     std::unordered_set<std::string> seen;
     for (const std::string& entry : raw) {
         std::string t = normalise_ticker(entry);
-        if (!t.empty() && seen.insert(t).second) list.push_back(std::move(t));
+        if (t.empty()) continue;
+        if (!is_plausible_ticker(t)) {
+            log_error("CONFIG", "Left " + shown_entry(t) + " off the Monitor list: not a ticker");
+            continue;
+        }
+        if (seen.insert(t).second) list.push_back(std::move(t));
     }
 
     std::vector<std::string> missing;

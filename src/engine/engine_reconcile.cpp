@@ -49,6 +49,21 @@ void Engine::reconcile_live() {
         log_error("TRADIER", "positions: " + positions.error());
     }
 
+    // The order list; without it each order is asked for on its own and nothing is adopted.
+    std::unordered_map<std::string, BrokerOrder> by_id;
+    const auto orders = client_.orders();
+    if (orders) {
+        for (const BrokerOrder& o : *orders) {
+            if (!o.id.empty()) by_id[o.id] = o;
+        }
+    } else {
+        log_error("TRADIER", "open orders: " + orders.error());
+    }
+
+    // Orders whose answer was lost, or that a killed run sent: found, or shown not placed,
+    // before anything below follows the ids.
+    resolve_order_intents(orders);
+
     // Our pending and resting order ids.
     std::vector<std::pair<std::string, std::string>> pending_ids;
     std::vector<std::pair<std::string, std::string>> resting_ids;
@@ -61,17 +76,6 @@ void Engine::reconcile_live() {
                 if (!id->empty()) resting_ids.emplace_back(ticker, *id);
             }
         }
-    }
-
-    // The order list; without it each order is asked for on its own and nothing is adopted.
-    std::unordered_map<std::string, BrokerOrder> by_id;
-    const auto orders = client_.orders();
-    if (orders) {
-        for (const BrokerOrder& o : *orders) {
-            if (!o.id.empty()) by_id[o.id] = o;
-        }
-    } else {
-        log_error("TRADIER", "open orders: " + orders.error());
     }
 
     // Pending and resting orders: from the list, else asked for one by one.

@@ -9,11 +9,13 @@
 namespace ostrel {
 
 void Engine::tick() {
+    if (stopping_) return;
     if (connected_) {
         const std::int64_t now = steady_now_ns();
         const bool busy = any_order_in_flight();
         poll_market_clock(now);
         fetch_preopen_quotes();
+        refresh_stale_quotes();
         check_auto_scout();
         reconcile_when_due(now, busy);
     }
@@ -108,8 +110,11 @@ void Engine::seed_missing_prices(const std::vector<std::string>& tickers) {
 }
 
 void Engine::evaluate_in_order(const std::vector<std::string>& tickers) {
-    for (const std::string& ticker : tickers)
+    // A stop ends the tick at the next ticker instead of after the whole list.
+    for (const std::string& ticker : tickers) {
+        if (stopping_) return;
         evaluate(ticker);
+    }
 }
 
 void Engine::mark_paper_book() {

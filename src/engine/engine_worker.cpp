@@ -20,19 +20,34 @@ void Engine::start_worker(std::uint64_t max_ticks) {
     worker_ = std::thread([this, max_ticks] { worker_loop(max_ticks); });
 }
 
-void Engine::stop() {
+void Engine::request_stop() {
     running_ = false;
     wake_ = true;
     scout_cancel_ = true;
+    stopping_ = true;
+    client_.cancel_requests(true);
+}
+
+void Engine::stop() {
+    request_stop();
     if (worker_.joinable()) worker_.join();
     if (scout_thread_.joinable()) scout_thread_.join();
     scout_running_ = false;
+    // Nothing of ours is left in flight: calls made from here on run normally again.
+    client_.cancel_requests(false);
+    stopping_ = false;
 }
 
 void Engine::disconnect() {
-    stop();
+    request_stop();
+    if (worker_.joinable()) worker_.join();
+    if (scout_thread_.joinable()) scout_thread_.join();
+    scout_running_ = false;
     connected_ = false;
+    // Still cancelled, so a stream pass caught in a REST call ends at once.
     client_.stop_stream();
+    client_.cancel_requests(false);
+    stopping_ = false;
 }
 
 void Engine::worker_loop(std::uint64_t max_ticks) {

@@ -1,6 +1,7 @@
 // Order submission and fill booking, balance refresh and the pre-open limit cut.
 #include "engine/order_submission.hpp"
 #include "engine/number_text.hpp"
+#include "engine/order_placement.hpp"
 
 #include <cstdio>
 #include <sstream>
@@ -60,12 +61,17 @@ bool submit_order(const TradingContext& ctx, SymbolState& s, const OrderRequest&
                                      : "No paper book — order not sent");
         return false;
     }
-    const OrderResult placed = broker->place(order);
-    if (!placed) {
-        log_error(s.symbol, placed.error());
+    const Placement placed = place_with_intent(ctx, *broker, order);
+    if (placed.outcome == PlaceOutcome::unknown) {
+        // The broker may hold the order: sending it again would buy twice for one intent.
+        freeze_for_unknown_outcome(s, order, placed.text);
         return false;
     }
-    const std::string& id = *placed;
+    if (!placed.accepted()) {
+        log_error(s.symbol, placed.text);
+        return false;
+    }
+    const std::string& id = placed.text;
     const bool buy = order.side == "buy";
     const int q0 = s.qty;
     s.qty_at_order = q0;

@@ -2,14 +2,12 @@
 #include "engine/pdt_guard.hpp"
 
 #include <algorithm>
-#include <cmath>
-#include <fstream>
-#include <limits>
 #include <unordered_map>
 
 #include <nlohmann/json.hpp>
 
 #include "engine/session_time.hpp"
+#include "log/activity_log.hpp"
 
 namespace ostrel {
 
@@ -23,20 +21,6 @@ std::string json_string(const std::string& s) {
     return json(s).dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
-std::int64_t to_ms(const json& v) {
-    if (v.is_number_unsigned()) {
-        const auto u = v.get<std::uint64_t>();
-        return u > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())
-                   ? std::numeric_limits<std::int64_t>::max()
-                   : static_cast<std::int64_t>(u);
-    }
-    if (v.is_number_integer()) return v.get<std::int64_t>();
-    const double d = v.get<double>();
-    if (!(d > 0.0)) return 0;
-    if (d >= 9.2e18) return std::numeric_limits<std::int64_t>::max();
-    return static_cast<std::int64_t>(d);
-}
-
 // Days since 1970-01-01 of a civil date, and back, for walking the calendar.
 std::int64_t days_from_civil(std::int64_t y, int m, int d) {
     y -= m <= 2 ? 1 : 0;
@@ -48,25 +32,23 @@ std::int64_t days_from_civil(std::int64_t y, int m, int d) {
 
 }  // namespace
 
-PdtGuard::PdtGuard(std::filesystem::path data_dir) : data_dir_(std::move(data_dir)) {}
+PdtGuard::PdtGuard(std::filesystem::path data_dir)
+    : data_dir_(std::move(data_dir)), journal_(data_dir_ / "day_trades.jsonl", "ENGINE") {}
 
-std::vector<FillEvent> PdtGuard::read_journal(const std::filesystem::path& file) {
-    std::vector<FillEvent> out;
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return out;
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty()) continue;
-        const json j = json::parse(line, nullptr, false);
-        if (j.is_discarded() || !j.is_object()) continue;
-        FillEvent e;
-        if (auto it = j.find("symbol"); it != j.end() && it->is_string()) e.symbol = *it;
-        if (auto it = j.find("side"); it != j.end() && it->is_string()) e.side = *it;
-        if (auto it = j.find("ts_ms"); it != j.end() && it->is_number()) e.ts_ms = to_ms(*it);
-        if (!e.symbol.empty() && !e.side.empty() && e.ts_ms > 0) out.push_back(std::move(e));
+std::vector<FillEvent> PdtGuard::read_journal(const std::filesystem::path& file,
+                                              std::string* problem) {
+    const auto text = read_journal_text(file);
+    if (!text) {
+        if (problem) *problem = text.error() + " — its fills are not counted as day trades";
+        return {};
     }
-    return out;
+    if (!*text) return {};
+    JournalProblems problems;
+    auto events = parse_fill_events(**text, problems);
+    if (problem && problems.bad_lines > 0) {
+        *problem = journal_problem_line(file.filename().string(), problems);
+    }
+    return events;
 }
 
 std::string PdtGuard::journal_line(const FillEvent& e) {
@@ -75,8 +57,11 @@ std::string PdtGuard::journal_line(const FillEvent& e) {
 }
 
 void PdtGuard::load() {
+    std::string live_problem;
     auto events = read_journal(data_dir_ / "paper_blotter.jsonl");
-    auto live = read_journal(data_dir_ / "day_trades.jsonl");
+    auto live = read_journal(data_dir_ / "day_trades.jsonl", &live_problem);
+    // The paper journal's own reader (the paper book's rebuild) names its problems.
+    if (!live_problem.empty()) log_error("ENGINE", live_problem);
     events.insert(events.end(), std::make_move_iterator(live.begin()),
                   std::make_move_iterator(live.end()));
     std::lock_guard lock(mutex_);
@@ -96,9 +81,7 @@ void PdtGuard::record_at(const std::string& symbol, const std::string& side, std
         events_.push_back(e);
     }
     if (!live) return;  // paper fills are journalled by the paper book itself
-    std::ofstream out(data_dir_ / "day_trades.jsonl", std::ios::app | std::ios::binary);
-    if (!out) return;
-    out << journal_line(e) + "\n" << std::flush;
+    journal_.append(journal_line(e), "live fill " + side + " " + symbol);
 }
 
 int PdtGuard::count() const {

@@ -7,14 +7,9 @@
 #include <string>
 #include <vector>
 
-namespace ostrel {
+#include "broker/fill_journal.hpp"
 
-/// One fill of the account, as far as day-trade counting needs it.
-struct FillEvent {
-    std::string symbol;
-    std::string side;  ///< "buy", "sell", "buy_to_cover", "sell_short"
-    std::int64_t ts_ms = 0;
-};
+namespace ostrel {
 
 class PdtGuard {
   public:
@@ -22,6 +17,8 @@ class PdtGuard {
     explicit PdtGuard(std::filesystem::path data_dir);
 
     /// Replaces the list with the fills of the paper journal, then of the live journal.
+    /// A journal that cannot be read, or has lines that cannot be used, is named in one
+    /// error line each; every usable line is kept.
     void load();
     /// Remembers a fill made now; a live fill is also appended to day_trades.jsonl.
     void record(const std::string& symbol, const std::string& side, bool live);
@@ -34,8 +31,10 @@ class PdtGuard {
     int count_at(std::int64_t now_ms) const;
     std::vector<FillEvent> events() const;
 
-    /// The usable fill events of one JSON Lines journal; a missing file gives none.
-    static std::vector<FillEvent> read_journal(const std::filesystem::path& file);
+    /// The usable fill events of one JSON Lines journal; a missing file gives none. `problem`
+    /// receives the line saying what could not be read (unchanged when all was well).
+    static std::vector<FillEvent> read_journal(const std::filesystem::path& file,
+                                               std::string* problem = nullptr);
     /// One day_trades.jsonl line (without the line end), strings JSON-escaped.
     static std::string journal_line(const FillEvent& event);
 
@@ -43,6 +42,7 @@ class PdtGuard {
     std::filesystem::path data_dir_;
     mutable std::mutex mutex_;
     std::vector<FillEvent> events_;
+    JournalAppender journal_;  ///< day_trades.jsonl
 };
 
 /// Counts day trades among `events` in the five-weekday window ending on the local date of now.

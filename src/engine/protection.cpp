@@ -1,6 +1,7 @@
 // The protection sync: keep stop, place OCO, cancel and cancel all.
 #include "engine/protection.hpp"
 #include "engine/number_text.hpp"
+#include "engine/order_placement.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -146,16 +147,20 @@ void keep_stop(const TradingContext& ctx, SymbolState& s, int w, double stop, do
     req.stop = cent_floor(stop);
     req.price = 0.0;
     req.reason = "GTC resting stop";
-    const OrderResult placed = broker->place(req);
-    if (!placed) {
-        log_error(s.symbol, "Resting GTC stop: " + placed.error());
+    const Placement placed = place_with_intent(ctx, *broker, req);
+    if (placed.outcome == PlaceOutcome::unknown) {
+        freeze_for_unknown_outcome(s, req, "Resting GTC stop: " + placed.text);
         return;
     }
-    s.resting_stop_id = *placed;
+    if (!placed.accepted()) {
+        log_error(s.symbol, "Resting GTC stop: " + placed.text);
+        return;
+    }
+    s.resting_stop_id = placed.text;
     s.resting_stop_price = stop;
     s.resting_stop_qty = w;
-    const std::string line =
-        "LIVE GTC sell-stop " + std::to_string(w) + " @ " + two_decimals(stop) + " id=" + *placed;
+    const std::string line = "LIVE GTC sell-stop " + std::to_string(w) + " @ " +
+                             two_decimals(stop) + " id=" + placed.text;
     log_info(s.symbol, line);
     push_front_reason(s, line);
 }
@@ -173,12 +178,16 @@ void place_oco(const TradingContext& ctx, SymbolState& s, int f, double target, 
     req.price = cent_ceiling(target);
     req.stop = cent_floor(stop);
     req.reason = "GTC OCO target/stop";
-    const OrderResult placed = broker->place(req);
-    if (!placed) {
-        log_error(s.symbol, "Resting GTC target OCO: " + placed.error());
+    const Placement placed = place_with_intent(ctx, *broker, req);
+    if (placed.outcome == PlaceOutcome::unknown) {
+        freeze_for_unknown_outcome(s, req, "Resting GTC target OCO: " + placed.text);
         return;
     }
-    s.resting_target_id = *placed;
+    if (!placed.accepted()) {
+        log_error(s.symbol, "Resting GTC target OCO: " + placed.text);
+        return;
+    }
+    s.resting_target_id = placed.text;
     s.resting_target_price = target;
     s.resting_target_qty = f;
 
@@ -220,6 +229,7 @@ void sync_protection(const TradingContext& ctx, SymbolState& s, double last) {
     const int f = target > 0.0 ? protection_scale_quantity(ctx, s) : 0;
 
     keep_stop(ctx, s, s.qty - f, stop, last);
+    if (waiting_on_unknown_outcome(s)) return;  // no second order until that one is placed
 
     const bool target_ok = target > 0.0 && last > 0.0 && target >= last + 0.01 - 1e-9;
     const bool stop_ok = stop > 0.0 && stop <= last - 0.01 + 1e-9;

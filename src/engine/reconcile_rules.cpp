@@ -205,6 +205,9 @@ bool adopt_resting_order(SymbolState& s, const BrokerOrder& o) {
         return false;
     // Our own working exit is the pending order, not protection to adopt.
     if (!o.id.empty() && o.id == s.pending_order_id) return false;
+    // An OCO parent carries no price of its own; its legs follow it in the list and are
+    // adopted one by one, as the pair we place ourselves is kept.
+    if (o.order_class == "oco") return false;
     const int qty =
         o.remaining_quantity > 0.0 ? static_cast<int>(o.remaining_quantity) : o.quantity;
     if (o.type == "limit") {

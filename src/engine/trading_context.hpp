@@ -15,6 +15,7 @@ namespace ostrel {
 
 class SimBroker;
 class PdtGuard;
+class OrderIntentStore;
 
 /// Built by the engine for each evaluation (or reconciliation) from its members; the rules
 /// that take it work on a SymbolState copy and never touch the engine lock themselves.
@@ -25,6 +26,7 @@ struct TradingContext {
     IBroker* live_broker = nullptr;  ///< the TradierBroker, when connected
     SimBroker* paper = nullptr;      ///< the paper book
     PdtGuard* pdt = nullptr;         ///< records every booked fill
+    OrderIntentStore* intents = nullptr;  ///< live orders' intents, written before each send
     /// The live account's balances (the client's balances call).
     std::function<std::expected<AccountSnapshot, std::string>()> live_balances;
     /// Stores fresh account numbers (the engine takes its lock inside).

@@ -41,6 +41,12 @@ struct HoldingRow {
     double average_price = 0.0;
 };
 
+/// The stalest quote of the Monitor list, for the Connection tab's SIP line.
+struct OldestQuote {
+    std::string ticker;        ///< empty when the list is empty
+    std::int64_t age_ms = -1;  ///< -1: that ticker has no quote yet
+};
+
 /// The settings the account strip's spend-rule line explains.
 struct SpendRule {
     double max_dollar_risk_pct = 0.0;
@@ -68,6 +74,7 @@ struct ConnectionView {
     int day_trades = 0;  ///< in the rolling five-weekday window
     int pdt_max_day_trades = 0;
     std::string stream_status;  ///< the quote stream's status text
+    OldestQuote oldest_quote;   ///< the age the SIP line shows beside the status
     BudgetUsage budget;
     std::string market_state;  ///< the broker clock's word ("open", "closed", ...)
     double equity = 0.0;

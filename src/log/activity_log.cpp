@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "log/printable_text.hpp"
+
 namespace ostrel {
 
 ActivityLog& ActivityLog::instance() {
@@ -13,7 +15,9 @@ ActivityLog& ActivityLog::instance() {
 }
 
 void ActivityLog::append(std::string tag, std::string text, int level) {
-    LogEntry entry{std::move(tag), std::move(text), level};
+    // Log lines carry broker answers and file contents: a CR, LF or escape sequence in them
+    // must not forge a line of its own on a terminal or in the Log tab.
+    LogEntry entry{printable_text(tag), printable_text(text), level};
     {
         std::lock_guard lock(mutex_);
         entries_.push_back(entry);

@@ -24,6 +24,7 @@ class ActivityLog {
     /// The one log of the process, created on first use from any thread.
     static ActivityLog& instance();
 
+    /// Control characters in `tag` and `text` are stored escaped (see printable_text).
     void append(std::string tag, std::string text, int level);
     void info(std::string tag, std::string text) { append(std::move(tag), std::move(text), 0); }
     void error(std::string tag, std::string text) { append(std::move(tag), std::move(text), 2); }

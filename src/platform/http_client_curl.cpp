@@ -4,6 +4,7 @@
 #include <curl/curl.h>
 
 #include <cctype>
+#include <chrono>
 #include <cstdlib>
 #include <mutex>
 #include <string>
@@ -16,6 +17,7 @@ namespace {
 constexpr const char* kUserAgent = "Ostrel/1.0";
 constexpr std::size_t kMaxHost = 255;           // the host buffer holds 256 units with its end
 constexpr std::size_t kMaxPathAndQuery = 2047;  // the path buffer holds 2048
+constexpr std::chrono::milliseconds kTimerSlack{250};
 
 void global_init_once() {
     static std::once_flag once;
@@ -26,6 +28,10 @@ struct Exchange {
     HttpResponse response;
     bool head_complete = false;  // the final (non-1xx) response head has arrived
     bool in_interim = false;
+    std::size_t max_body = 0;
+    bool too_large = false;
+    bool shielded = false;  // runs to its end even when the client is cancelled
+    const HttpClient* owner = nullptr;
 };
 
 bool header_named(std::string_view line, std::string_view name, std::string_view& value) {
@@ -78,8 +84,19 @@ std::size_t on_header(char* data, std::size_t size, std::size_t count, void* use
 
 std::size_t on_body(char* data, std::size_t size, std::size_t count, void* user) {
     auto& ex = *static_cast<Exchange*>(user);
-    ex.response.body.append(data, size * count);
-    return size * count;
+    const std::size_t n = size * count;
+    // Chunked or endless answers announce no length, so the cap is checked as bytes arrive.
+    if (n > ex.max_body - ex.response.body.size()) {
+        ex.too_large = true;
+        return CURL_WRITEFUNC_ERROR;
+    }
+    ex.response.body.append(data, n);
+    return n;
+}
+
+int on_progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    const auto& ex = *static_cast<Exchange*>(user);
+    return !ex.shielded && ex.owner->cancelled() ? 1 : 0;
 }
 
 /// Checks what the platform's URL splitter would refuse: scheme, host and path lengths.
@@ -117,9 +134,12 @@ bool url_acceptable(const std::string& url) {
 
 class CurlHttpClient final : public HttpClient {
   public:
+    explicit CurlHttpClient(HttpLimits limits) : limits_(limits) {}
+
     HttpResult request(const std::string& method, const std::string& url,
                        const HttpHeaders& headers, const std::string& body) override {
         if (!url_acceptable(url)) return std::unexpected(std::string("Invalid URL"));
+        if (cancelled()) return std::unexpected(std::string(kHttpCancelled));
         global_init_once();
         CURL* curl = curl_easy_init();
         if (curl == nullptr) return std::unexpected(std::string("HTTP send/receive failed"));
@@ -139,6 +159,9 @@ class CurlHttpClient final : public HttpClient {
         if (!has_content_type) list = curl_slist_append(list, "Content-Type:");
 
         Exchange ex;
+        ex.max_body = limits_.max_body_bytes;
+        ex.owner = this;
+        ex.shielded = HttpCancelShield::active();
         curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
         curl_easy_setopt(curl, CURLOPT_PATH_AS_IS, 1L);
         curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -152,6 +175,12 @@ class CurlHttpClient final : public HttpClient {
         curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 15L);
         curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
         curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 30L);
+        // A peer that trickles a byte now and then passes both checks above: the whole
+        // exchange has its own deadline, and a cancel from another thread ends it early.
+        curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(limits_.deadline.count()));
+        curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, on_progress);
+        curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &ex);
         curl_easy_setopt(curl, CURLOPT_HTTPHEADER, list);
         curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, on_header);
         curl_easy_setopt(curl, CURLOPT_HEADERDATA, &ex);
@@ -173,12 +202,22 @@ class CurlHttpClient final : public HttpClient {
             }
         }
 
+        const auto started = std::chrono::steady_clock::now();
         const CURLcode code = curl_easy_perform(curl);
         long status = 0;
         if (curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK) status = 0;
         curl_slist_free_all(list);
         curl_easy_cleanup(curl);
 
+        // A cap, the deadline or a cancel fails the exchange whatever has arrived.
+        if (ex.too_large) return std::unexpected(std::string(kHttpTooLarge));
+        if (code == CURLE_ABORTED_BY_CALLBACK) return std::unexpected(std::string(kHttpCancelled));
+        // The no-progress limit and the deadline both read as a time-out; past the deadline
+        // nothing that arrived counts.
+        // (curl's own timer may fire a little before ours reads the deadline as passed).
+        if (code == CURLE_OPERATION_TIMEDOUT &&
+            std::chrono::steady_clock::now() - started + kTimerSlack >= limits_.deadline)
+            return std::unexpected(std::string(kHttpTimedOut));
         // Once the response head has arrived the exchange counts, even if the body was cut.
         if (code != CURLE_OK && !ex.head_complete) {
             if (code == CURLE_URL_MALFORMAT || code == CURLE_UNSUPPORTED_PROTOCOL)
@@ -188,12 +227,15 @@ class CurlHttpClient final : public HttpClient {
         ex.response.status = (status >= 0 && status <= 999) ? static_cast<std::int32_t>(status) : 0;
         return std::move(ex.response);
     }
+
+  private:
+    HttpLimits limits_;
 };
 
 }  // namespace
 
-std::shared_ptr<HttpClient> make_http_client() {
-    return std::make_shared<CurlHttpClient>();
+std::shared_ptr<HttpClient> make_http_client(HttpLimits limits) {
+    return std::make_shared<CurlHttpClient>(limits);
 }
 
 }  // namespace ostrel

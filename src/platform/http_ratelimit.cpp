@@ -1,4 +1,4 @@
-// Reading the broker's rate-limit header values.
+// Reading the broker's rate-limit header values, and the per-thread cancel shield.
 #include <cctype>
 #include <cstdint>
 #include <limits>
@@ -7,6 +7,20 @@
 #include "platform/http_client.hpp"
 
 namespace ostrel {
+
+namespace {
+thread_local bool t_shielded = false;
+}  // namespace
+
+HttpCancelShield::HttpCancelShield() : outer_(t_shielded) {
+    t_shielded = true;
+}
+HttpCancelShield::~HttpCancelShield() {
+    t_shielded = outer_;
+}
+bool HttpCancelShield::active() {
+    return t_shielded;
+}
 
 std::int32_t parse_ratelimit_value(std::string_view text) {
     // The way strtol reads it: leading blanks, an optional sign, then digits up to the first

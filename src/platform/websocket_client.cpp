@@ -69,6 +69,11 @@ bool WebSocketClient::is_open() const {
     return connection && connection->open();
 }
 
+std::size_t WebSocketClient::queued_bytes() const {
+    auto connection = current();
+    return connection ? connection->queued_bytes() : 0;
+}
+
 }  // namespace ostrel
 
 #endif

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <expected>
 #include <memory>
 #include <mutex>
@@ -20,6 +21,11 @@ struct WebSocketOptions {
     std::chrono::milliseconds idle_timeout{60000};
     /// Extra PEM file of trusted certificates besides the system store (tests).
     std::string extra_ca_file;
+    /// A message larger than this ends the connection ("WebSocket message too large").
+    std::size_t max_message_bytes = std::size_t{1} << 20;
+    /// Messages taken in but not yet received are held up to about this many bytes; beyond it
+    /// reading pauses (the peer then waits on the socket) until receive() has caught up.
+    std::size_t max_queued_bytes = std::size_t{8} << 20;
 };
 
 /// The parts of a ws:// or wss:// URL.
@@ -57,6 +63,8 @@ class WebSocketClient {
     void close();
     /// True while a connection is held (it may have failed since; receive() tells).
     bool is_open() const;
+    /// Bytes of messages taken in and not yet handed out by receive().
+    std::size_t queued_bytes() const;
 
   private:
     std::shared_ptr<WebSocketConnection> current() const;

@@ -66,12 +66,23 @@ std::expected<std::string, std::string> WebSocketConnection::receive() {
     if (!inbox_.empty()) {
         std::string message = std::move(inbox_.front());
         inbox_.pop_front();
+        queued_bytes_ -= message.size();
+        // Reading resumes once half of the queue has drained, not after every message.
+        if (read_paused_ && queued_bytes_ <= options_.max_queued_bytes / 2) {
+            read_paused_ = false;
+            asio::post(ioc_, [this] { start_read(); });
+        }
         return message;
     }
     if (shut_down_) return std::unexpected(std::string("WebSocket receive failed"));
     if (!read_error_.empty()) return std::unexpected(read_error_);
     if (!open_) return std::unexpected(std::string("WebSocket not connected"));
     return std::unexpected(std::string("timeout"));
+}
+
+std::size_t WebSocketConnection::queued_bytes() const {
+    std::lock_guard lock(mutex_);
+    return queued_bytes_;
 }
 
 void WebSocketConnection::shutdown() {

@@ -54,6 +54,8 @@ class WebSocketConnection {
     /// True from a successful handshake until shutdown, even after the peer has gone: the
     /// owner learns that from receive().
     bool open() const;
+    /// Bytes of the messages taken in and not yet handed out.
+    std::size_t queued_bytes() const;
 
   private:
     std::expected<asio::ssl::context, std::string> make_tls_context() const;
@@ -94,6 +96,8 @@ class WebSocketConnection {
     mutable std::mutex mutex_;  // everything below, shared between the I/O thread and callers
     std::condition_variable cv_;
     std::deque<std::string> inbox_;
+    std::size_t queued_bytes_ = 0;  // bytes of the messages in inbox_
+    bool read_paused_ = false;      // no read is pending until receive() drains the inbox
     std::string read_error_;
     bool open_ = false;       // reading and writing possible
     bool connected_ = false;  // the handshake succeeded

@@ -93,6 +93,7 @@ void WebSocketConnection::start_upgrade(const WebSocketUrl& url) {
             timeouts.keep_alive_pings = false;
         }
         ws.set_option(timeouts);
+        ws.read_message_max(options_.max_message_bytes);
         ws.set_option(websocket::stream_base::decorator([](websocket::request_type& req) {
             req.set(beast::http::field::user_agent, kUserAgent);
         }));
@@ -107,14 +108,22 @@ void WebSocketConnection::start_read() {
             if (ec) {
                 open_ = false;
                 read_error_ = ec == websocket::error::closed ? "WebSocket closed"
-                                                             : "WebSocket receive failed";
+                              : ec == websocket::error::message_too_big
+                                  ? "WebSocket message too large"
+                                  : "WebSocket receive failed";
                 cv_.notify_all();
                 return;
             }
             inbox_.push_back(beast::buffers_to_string(buffer_.data()));
+            queued_bytes_ += inbox_.back().size();
             buffer_.consume(buffer_.size());
             cv_.notify_all();
-            // Read ahead: the next message is taken in while the owner handles this one.
+            // Read ahead while the owner handles this one, unless it has fallen behind: a flood
+            // then waits in the peer's socket instead of in our memory.
+            if (queued_bytes_ >= options_.max_queued_bytes) {
+                read_paused_ = true;
+                return;
+            }
             asio::post(ioc_, [this] { start_read(); });
         });
     });

@@ -67,6 +67,10 @@ std::vector<std::string> read_universe_cache(const std::string& path, std::int64
     std::ifstream in(path, std::ios::binary);
     if (!in) return {};
     const std::string text(std::istreambuf_iterator<char>(in), {});
+    return parse_universe_cache(text, now_ms);
+}
+
+std::vector<std::string> parse_universe_cache(std::string_view text, std::int64_t now_ms) {
     const nlohmann::json doc = nlohmann::json::parse(text, nullptr, false);
     if (doc.is_discarded() || !doc.is_object()) return {};
     const auto ts = doc.find("ts_ms");
@@ -74,7 +78,9 @@ std::vector<std::string> read_universe_cache(const std::string& path, std::int64
     const double stamp = ts->get<double>();
     // A stamp that is not a sane millisecond count cannot be dated, so it is not trusted.
     if (!(stamp > 0.0) || stamp > 9.0e15) return {};
-    if (now_ms - static_cast<std::int64_t>(stamp) > kUniverseCacheMaxAgeMs) return {};
+    // A stamp from the future (a clock set back, a copied file) would be trusted for ever.
+    const auto written = static_cast<std::int64_t>(stamp);
+    if (written > now_ms || now_ms - written > kUniverseCacheMaxAgeMs) return {};
     const auto symbols = doc.find("symbols");
     if (symbols == doc.end() || !symbols->is_array()) return {};
     std::vector<std::string> out;

@@ -24,8 +24,12 @@ std::vector<std::string> normalise_universe(const std::vector<std::string>& raw)
 inline constexpr std::int64_t kUniverseCacheMaxAgeMs = 43'200'000;
 
 /// The cached universe, or an empty list when the file is missing, unreadable, malformed,
-/// undated or older than 12 hours at `now_ms`. Non-text elements are skipped.
+/// undated, stamped after `now_ms` or older than 12 hours at `now_ms`. Non-text elements are
+/// skipped.
 std::vector<std::string> read_universe_cache(const std::string& path, std::int64_t now_ms);
+
+/// The same rules for the cache file's text.
+std::vector<std::string> parse_universe_cache(std::string_view text, std::int64_t now_ms);
 
 /// Replaces the cache with {"symbols": [...], "ts_ms": now_ms} (compact, keys in order).
 std::expected<void, std::string> write_universe_cache(const std::string& path,

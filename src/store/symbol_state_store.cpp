@@ -2,6 +2,7 @@
 #include "store/symbol_state_store.hpp"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <utility>
 
@@ -40,6 +41,10 @@ std::string db_error(sqlite3* db) {
 
 SymbolStateStore::~SymbolStateStore() {
     std::lock_guard lock(mutex_);
+    close_locked();
+}
+
+void SymbolStateStore::close_locked() {
     if (db_) sqlite3_close_v2(db_);
     db_ = nullptr;
 }
@@ -51,16 +56,38 @@ void SymbolStateStore::set_error_reporter(ErrorReporter reporter) {
 
 std::expected<void, std::string> SymbolStateStore::open(const std::string& path) {
     std::lock_guard lock(mutex_);
-    if (db_) {
-        sqlite3_close_v2(db_);
-        db_ = nullptr;
-    }
+    close_locked();
     failure_reported_ = false;
-    if (sqlite3_open(path.c_str(), &db_) != SQLITE_OK) {
-        // The handle stays set: later statements fail to prepare and loads return fresh states.
-        return std::unexpected(db_error(db_));
+    refusal_.clear();
+    const std::string name = "State database " + path;
+    const std::string fresh =
+        " — every ticker starts fresh and nothing of this run is saved; the file is left as it "
+        "is";
+
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        refusal_ = name + (S_ISDIR(st.st_mode) ? " is a folder, not a file" : " is not a file");
+        failure_reported_ = true;  // said once here; every save would only repeat it
+        return std::unexpected(refusal_ + fresh);
+    }
+    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+        SQLITE_OK) {
+        refusal_ = name + " cannot be opened (" + db_error(db_) + ")";
+        close_locked();
+        failure_reported_ = true;
+        return std::unexpected(refusal_ + fresh);
     }
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+
+    if (std::string why = inspect_locked(path); !why.empty()) {
+        refusal_ = why;
+        failure_reported_ = true;
+        if (!db_) return std::unexpected(why + fresh);
+        return std::unexpected(why +
+                               " — its rows are read, but nothing of this run is saved to it; "
+                               "the file is left as it is");
+    }
+
     // WAL keeps a reader from blocking the saver and survives a killed process; when the file
     // system cannot do WAL the default journal still works, so a failure here is not fatal.
     sqlite3_exec(db_, "PRAGMA journal_mode=WAL;", nullptr, nullptr, nullptr);
@@ -71,6 +98,48 @@ std::expected<void, std::string> SymbolStateStore::open(const std::string& path)
         sqlite3_free(err);
         return std::unexpected(text);
     }
+    return {};
+}
+
+std::string SymbolStateStore::inspect_locked(const std::string& path) {
+    const std::string name = "State database " + path;
+    // The first read tells a database from any other file, and finds a lock another program
+    // holds; nothing is written before it.
+    char* err = nullptr;
+    const int read =
+        sqlite3_exec(db_, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, &err);
+    std::string detail = err ? err : db_error(db_);
+    sqlite3_free(err);
+    if (read == SQLITE_NOTADB) {
+        close_locked();
+        return name + " is not a database (" + detail + ")";
+    }
+    if (read == SQLITE_BUSY || read == SQLITE_LOCKED) {
+        close_locked();
+        return name + " is locked by another program (" + detail +
+               "); is a second copy of Ostrel using this data folder?";
+    }
+    if (read != SQLITE_OK) return name + " is damaged (" + detail + ")";
+
+    Statement check;
+    if (sqlite3_prepare_v2(db_, "PRAGMA quick_check(1);", -1, &check.stmt, nullptr) == SQLITE_OK) {
+        const int rc = sqlite3_step(check.stmt);
+        const auto* text = rc == SQLITE_ROW
+                               ? reinterpret_cast<const char*>(sqlite3_column_text(check.stmt, 0))
+                               : nullptr;
+        const std::string verdict = text ? text : db_error(db_);
+        if (verdict != "ok") return name + " is damaged (" + verdict + ")";
+    }
+    if (sqlite3_db_readonly(db_, "main") == 1) return name + " is read-only";
+
+    // Taking the write lock and letting it go changes nothing in the file, and shows whether
+    // another program keeps it.
+    if (sqlite3_exec(db_, "BEGIN IMMEDIATE;", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        const std::string why = db_error(db_);
+        return name + " is locked by another program (" + why +
+               "); is a second copy of Ostrel using this data folder?";
+    }
+    sqlite3_exec(db_, "ROLLBACK;", nullptr, nullptr, nullptr);
     return {};
 }
 
@@ -91,6 +160,7 @@ std::expected<void, std::string> SymbolStateStore::save(const SymbolState& state
 }
 
 std::expected<void, std::string> SymbolStateStore::save_locked(const SymbolState& state) {
+    if (!refusal_.empty()) return std::unexpected(refusal_ + ": " + state.symbol + " not saved");
     if (!db_) return {};  // never opened: nothing to write to, as before the engine starts
     const std::string payload = state_payload(state);
     Statement st;

@@ -23,7 +23,10 @@ class SymbolStateStore {
     SymbolStateStore(const SymbolStateStore&) = delete;
     SymbolStateStore& operator=(const SymbolStateStore&) = delete;
 
-    /// Opens (creating when missing) the database file and the table, in WAL mode.
+    /// Opens (creating when missing) the database file and the table, in WAL mode. A file
+    /// that cannot be used as it is never gets written: one that is not a database, a
+    /// folder, or one another program keeps locked gives fresh states; a damaged or
+    /// read-only one is only read. The error is then one line saying which and what follows.
     std::expected<void, std::string> open(const std::string& path);
 
     /// Inserts or replaces the ticker's row. On failure the old row stays and the error is
@@ -37,9 +40,14 @@ class SymbolStateStore {
 
   private:
     std::expected<void, std::string> save_locked(const SymbolState& state);
+    /// Looks at an opened file before anything is written to it; the reason it may not be
+    /// written, empty when it may.
+    std::string inspect_locked(const std::string& path);
+    void close_locked();
 
     std::mutex mutex_;
     sqlite3* db_ = nullptr;
+    std::string refusal_;  ///< why saves are refused this run; empty when the file is written
     ErrorReporter reporter_;
     bool failure_reported_ = false;
 };

@@ -14,3 +14,12 @@ inline const ImVec4 kClearColour{0.07f, 0.07f, 0.07f, 1.00f};
 void apply_style();
 
 }  // namespace ostrel::ui
+
+namespace ostrel::ui {
+
+/// Adds the built-in font to the current context's atlas, with the en and em dashes it lacks
+/// drawn in (the program's texts use both), and builds the atlas. Call before the renderer
+/// backend creates the font texture.
+void load_builtin_font();
+
+}  // namespace ostrel::ui

@@ -184,5 +184,17 @@ TEST(StreamText, WhatIsLoggedAndWhatIsDropped) {
     EXPECT_TRUE(cache.quotes.empty());
 }
 
+TEST(StreamText, AnErrorMemberNestedThousandsDeepIsReportedWithoutCrashing) {
+    Cache cache;
+    // The handler used to write a non-string error back out as text, one call per level.
+    const std::string deep = R"({"error":)" + std::string(300000, '[') + std::string(300000, ']') +
+                             "}\n" + R"({"type":"trade","symbol":"SPY","price":"2"})";
+    EXPECT_EQ(cache.handle(deep), std::vector<std::string>{"JSON nested too deeply"});
+    ASSERT_TRUE(cache.quotes.contains("SPY"));
+    EXPECT_DOUBLE_EQ(cache.quotes.at("SPY").last, 2.0);
+    const std::string objects = std::string(100000, '{') + std::string(100000, '}');
+    EXPECT_EQ(cache.handle(objects), std::vector<std::string>{"JSON nested too deeply"});
+}
+
 }  // namespace
 }  // namespace ostrel

@@ -16,7 +16,7 @@ using namespace std::chrono_literals;
 using testing::FakeSteady;
 using testing::ScriptedHttp;
 
-constexpr const char* kBase = "http://sim.test/v1";
+constexpr const char* kBase = "https://sim.test/v1";
 
 struct ClientTest : ::testing::Test {
     std::shared_ptr<ScriptedHttp> http = std::make_shared<ScriptedHttp>();
@@ -31,6 +31,34 @@ TEST_F(ClientTest, UnreadableAndRedirectStatusesAreErrors) {
     EXPECT_EQ(client.request("GET", "/x").error(), "Tradier HTTP 0: garbled");
     http->push(302, "");
     EXPECT_EQ(client.request("GET", "/x").error(), "Tradier HTTP 302: ");
+}
+
+// An error body can hold anything: printed raw, a CR LF and an escape sequence in it would
+// forge a line of our own on the terminal.
+TEST_F(ClientTest, ErrorBodiesArePrintedWithControlCharactersEscaped) {
+    http->push(500, "oops\r\n[ENGINE] LIVE trading ON\x1b[2J");
+    EXPECT_EQ(client.request("GET", "/x").error(),
+              "Tradier HTTP 500: oops\\r\\n[ENGINE] LIVE trading ON\\x1b[2J");
+}
+
+// Plain http would carry the token in clear text: only the simulator on this machine may
+// be reached that way.
+TEST_F(ClientTest, PlainHttpOnlyToThisMachine) {
+    for (const char* url : {"http://api.example.com/v1", "http://127.0.0.1@example.com/v1",
+                            "http://10.0.0.1:8080/v1", "ftp://127.0.0.1/v1"}) {
+        TradierClient remote{http, clock.source(), url};
+        remote.configure("tok", true);
+        EXPECT_FALSE(remote.request("GET", "/x")) << url;
+    }
+    EXPECT_TRUE(http->sent().empty());
+    for (const char* url : {"http://127.0.0.1:8123/v1", "http://localhost/v1", "http://[::1]:9/v1",
+                            "HTTPS://api.example.com/v1"}) {
+        TradierClient local{http, clock.source(), url};
+        local.configure("tok", true);
+        http->push(200, "{}");
+        EXPECT_TRUE(local.request("GET", "/x")) << url;
+    }
+    EXPECT_EQ(http->sent().size(), 4u);
 }
 
 TEST_F(ClientTest, RateLimitHeadersReachTheBudget) {
@@ -56,7 +84,7 @@ TEST_F(ClientTest, AccountDiscoveryFirstEntryFallbackAndCache) {
     http->push(404, "");
     EXPECT_EQ(client.account_id(), "");
     ASSERT_EQ(http->sent().size(), 2u);
-    EXPECT_EQ(http->sent()[1].url, "http://sim.test/v1/accounts");
+    EXPECT_EQ(http->sent()[1].url, "https://sim.test/v1/accounts");
 
     http->clear();
     http->push(500, "");
@@ -88,11 +116,11 @@ TEST_F(ClientTest, BarCacheKeepsTimeAndSales90Seconds) {
     EXPECT_EQ(http->sent().size(), 3u);
 
     const std::string url = http->sent()[0].url;
-    EXPECT_EQ(url.rfind("http://sim.test/v1/markets/timesales?symbol=SPY&interval=15min"
+    EXPECT_EQ(url.rfind("https://sim.test/v1/markets/timesales?symbol=SPY&interval=15min"
                         "&session_filter=open&start=",
                         0),
               0u);
-    EXPECT_EQ(url.size(), std::string("http://sim.test/v1/markets/timesales?symbol=SPY"
+    EXPECT_EQ(url.size(), std::string("https://sim.test/v1/markets/timesales?symbol=SPY"
                                       "&interval=15min&session_filter=open&start=2025-01-01")
                               .size());
 

@@ -233,6 +233,12 @@ TEST(ParseOrders, OcoLegsFlattenedInOrderAndNumericIds) {
     EXPECT_EQ((*list)[2].id, "7782001");
     EXPECT_EQ((*list)[3].id, "7782002");
     EXPECT_DOUBLE_EQ((*list)[3].stop_price, 178.0);
+    // The legs know their pair; the parent and the plain buy belong to no other order.
+    EXPECT_EQ((*list)[1].order_class, "oco");
+    EXPECT_EQ((*list)[0].parent_id, "");
+    EXPECT_EQ((*list)[1].parent_id, "");
+    EXPECT_EQ((*list)[2].parent_id, "7782000");
+    EXPECT_EQ((*list)[3].parent_id, "7782000");
 
     auto single = parse_orders(R"({"orders":{"order":{"id":5,"status":"filled",
         "avg_fill_price":"10.5","exec_quantity":3,"remaining_quantity":0,"stop":4}}})");
@@ -249,15 +255,21 @@ TEST(ParseOrders, OcoLegsFlattenedInOrderAndNumericIds) {
     EXPECT_FALSE(parse_orders(R"({"orders":{"order":[{"id":1,)"));
 }
 
-TEST(ParseOrders, DeepNestingDoesNotExhaustTheStack) {
+TEST(ParseOrders, DeepNestingIsRefusedNotRecursedInto) {
     std::string deep;
     for (int i = 0; i < 100000; ++i)
         deep += R"({"leg":)";
     deep += R"({"id":1})";
     deep += std::string(100000, '}');
     auto r = parse_orders(deep);
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->size(), 1u);
+    ASSERT_FALSE(r);
+    EXPECT_EQ(r.error(), "JSON nested too deeply");
+    // Brackets inside strings are text, not nesting.
+    const std::string quoted =
+        R"({"orders":{"order":{"id":1,"tag":")" + std::string(500, '[') + R"(","status":"open"}}})";
+    auto q = parse_orders(quoted);
+    ASSERT_TRUE(q) << q.error();
+    EXPECT_EQ(q->size(), 1u);
 }
 
 TEST(ParseOrderStatus, IdStatusAndFailures) {
@@ -302,6 +314,14 @@ TEST(ParseErrorsMember, BothShapes) {
     EXPECT_EQ(parse_errors_member(R"({"errors":{"error":["a","b"]}})"), "a; b");
     EXPECT_EQ(parse_errors_member(R"({"order":{"id":1,"status":"ok"}})"), "");
     EXPECT_EQ(parse_errors_member(""), "");
+}
+
+TEST(ParseErrorsMember, ADeeplyNestedErrorIsNotTurnedBackIntoText) {
+    // Writing the member back out recursed once per level and overflowed the stack.
+    const std::string deep =
+        R"({"errors":{"error":)" + std::string(300000, '[') + std::string(300000, ']') + "}}";
+    EXPECT_EQ(parse_errors_member(deep), "JSON nested too deeply");
+    EXPECT_EQ(parse_errors_member(R"({"errors":{"error":[[1]]}})"), "[1]");
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "config/data_locations.hpp"
 #include "config/settings_json.hpp"
 #include "temp_dir.hpp"
 
@@ -165,6 +166,101 @@ TEST_F(SettingsFile, KilledWriterNeverLeavesATruncatedFile) {
         EXPECT_EQ(parsed.at("watchlist").size(), 5000u);
         EXPECT_EQ(parsed.size(), 46u);
     }
+}
+
+// A data folder named by --data-dir or OSTREL_DATA_DIR is the only place read: a file planted
+// in the program folder, its parent or the working directory must not switch the run live.
+TEST_F(SettingsFile, NamedDataFolderIsTheOnlyPlaceRead) {
+    EXPECT_EQ(settings_candidates("/d/", "/p/bin/", false),
+              std::vector<std::string>{"/d/settings.json"});
+    for (const std::string& planted :
+         {program_ + "settings.json", above_ + "default.json", cwd_ / "settings.json"}) {
+        write_file(planted, R"({"live_trading": true, "min_score": 1})");
+        EXPECT_TRUE(load_settings(data_.path(), program_, true).live_trading) << planted;
+        const Settings s = load_settings(data_.path(), program_, false);
+        EXPECT_FALSE(s.live_trading) << planted;
+        EXPECT_EQ(s.min_score, 60.0) << planted;
+        std::filesystem::remove(planted);
+    }
+    write_file(data_ / "settings.json", R"({"min_score": 7})");
+    EXPECT_EQ(load_settings(data_.path(), program_, false).min_score, 7.0);
+
+    ScopedEnv named("OSTREL_DATA_DIR", data_.path().c_str());
+    EXPECT_TRUE(data_directory_named());
+    ScopedEnv unnamed("OSTREL_DATA_DIR", nullptr);
+    EXPECT_FALSE(data_directory_named());
+}
+
+// A settings.json that does not parse is kept beside before the first save over it, with one
+// note; the settings in use are written and later saves keep nothing more aside.
+TEST_F(SettingsFile, UnreadableFileIsKeptAsideBeforeTheFirstSave) {
+    const std::string broken = R"({"tradier_token": "mine", "watchlist": ["AAPL", "MSFT"],)";
+    write_file(data_ / "settings.json", broken);
+    ostrel::SettingsFile file;
+    Settings s = file.load(data_.path(), program_, false);
+    EXPECT_EQ(s.watchlist, std::vector<std::string>{"SPY"});
+
+    std::vector<std::string> notes;
+    const auto note = [&](const std::string& n) { notes.push_back(n); };
+    s.min_score = 71;
+    ASSERT_TRUE(file.save(s, note));
+    ASSERT_TRUE(file.save(s, note));
+    ASSERT_EQ(notes.size(), 1u);
+
+    std::vector<std::string> aside;
+    for (const auto& entry : std::filesystem::directory_iterator(data_.path())) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("settings.json.unreadable-", 0) == 0) aside.push_back(name);
+    }
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(read_file(data_ / aside[0]), broken);
+    EXPECT_NE(notes[0].find(aside[0]), std::string::npos) << notes[0];
+    EXPECT_EQ(load_settings(data_.path(), program_, false).min_score, 71.0);
+}
+
+TEST_F(SettingsFile, ReadableFileIsNeverKeptAside) {
+    write_file(data_ / "settings.json", R"({"min_score": 65})");
+    ostrel::SettingsFile file;
+    Settings s = file.load(data_.path(), program_, false);
+    int notes = 0;
+    ASSERT_TRUE(file.save(s, [&](const std::string&) { ++notes; }));
+    EXPECT_EQ(notes, 0);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(data_.path()),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
+TEST_F(SettingsFile, UnreadableNamesNeverCollide) {
+    const std::string path = data_ / "settings.json";
+    const std::int64_t ms = 1'700'000'000'000;
+    const std::string first = unreadable_settings_name(path, ms);
+    EXPECT_EQ(first.rfind(path + ".unreadable-20", 0), 0u) << first;
+    write_file(first, "x");
+    const std::string second = unreadable_settings_name(path, ms);
+    EXPECT_EQ(second, first + "-2");
+}
+
+// The environment's token stays in memory: a save writes the token the file held, and a
+// token the user types is written as typed.
+TEST_F(SettingsFile, EnvironmentTokenIsNeverWritten) {
+    write_file(data_ / "settings.json", R"({"tradier_token": "file-token"})");
+    ScopedEnv token("TRADIER_ACCESS_TOKEN", "env-token");
+    ostrel::SettingsFile file;
+    Settings s = file.load(data_.path(), program_, false);
+    ASSERT_EQ(s.tradier_token, "env-token");
+    ASSERT_TRUE(file.save(s, {}));
+    EXPECT_EQ(nlohmann::json::parse(read_file(data_ / "settings.json"))["tradier_token"],
+              "file-token");
+
+    s.tradier_token = "typed-token";
+    ASSERT_TRUE(file.save(s, {}));
+    EXPECT_EQ(nlohmann::json::parse(read_file(data_ / "settings.json"))["tradier_token"],
+              "typed-token");
+
+    TempDir fresh;
+    ostrel::SettingsFile none;
+    ASSERT_TRUE(none.save(none.load(fresh.path(), program_, false), {}));
+    EXPECT_EQ(nlohmann::json::parse(read_file(fresh / "settings.json"))["tradier_token"], "");
 }
 
 }  // namespace

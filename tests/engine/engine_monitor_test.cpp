@@ -82,6 +82,41 @@ TEST_F(MonitorList, RemoveRefusesAnOpenLotOrPendingOrderAndRestoresStoredState) 
     EXPECT_DOUBLE_EQ(rows[0].cost, 200.0);
 }
 
+// A ticker no broker could know is refused when typed: a 5,000-character entry would break
+// every batched quote request. Real tickers with a class suffix still go in.
+TEST_F(MonitorList, AddRefusesWhatCannotBeATicker) {
+    Engine engine(dir_);
+    for (const std::string& bad :
+         {std::string(5000, 'A'), std::string("ABCDEFGHIJK"), std::string("BRK B"),
+          std::string("A&SIDE=SELL"), std::string("1ABC"), std::string("AB\x1b[2J")}) {
+        EXPECT_FALSE(engine.add_ticker(bad)) << bad.substr(0, 20);
+        EXPECT_NE(engine.watchlist_message().find(" is not a ticker — use up to 10 letters"),
+                  std::string::npos)
+            << engine.watchlist_message();
+        EXPECT_LT(engine.watchlist_message().size(), 120u);
+    }
+    EXPECT_EQ(engine.settings().watchlist, std::vector<std::string>{"SPY"});
+    EXPECT_EQ(read("settings.json").find("ABCDEFGHIJK"), std::string::npos);
+
+    EXPECT_TRUE(engine.add_ticker("brk.b"));
+    EXPECT_TRUE(engine.add_ticker("BF-B"));
+    EXPECT_TRUE(engine.add_ticker("GOOGL"));
+    EXPECT_EQ(engine.settings().watchlist,
+              (std::vector<std::string>{"SPY", "BRK.B", "BF-B", "GOOGL"}));
+
+    // Picks and hand-edited files go through the same rule.
+    engine.rebuild_watchlist({"SPY", std::string(300, 'Q'), "MSFT"});
+    EXPECT_EQ(engine.settings().watchlist, (std::vector<std::string>{"SPY", "MSFT"}));
+}
+
+TEST_F(MonitorList, AHandEditedListLosesEntriesThatCannotBeTickers) {
+    write("settings.json",
+          R"({"watchlist": ["aapl", ")" + std::string(5000, 'X') + R"(", "MSFT"]})");
+    Engine engine(dir_);
+    EXPECT_EQ(engine.settings().watchlist, (std::vector<std::string>{"aapl", "MSFT"}));
+    EXPECT_TRUE(engine.state_of("MSFT").has_value());
+}
+
 TEST_F(MonitorList, RebuildNormalisesAndDropsRepeats) {
     Engine engine(dir_);
     engine.rebuild_watchlist({"spy", "SPY", " msft ", ""});

@@ -2,6 +2,8 @@
 // simulator: the exact form bodies, refusals, and values that try to smuggle in fields.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "broker/tradier_broker.hpp"
 #include "broker_sim_fixture.hpp"
 
@@ -121,8 +123,39 @@ TEST_F(BrokerOrders, BrokerRefusalsComeBackAsTexts) {
     EXPECT_EQ(simulator->order(std::stoll(*live))->status, "open");
 
     simulator->inject(testing::fault(sim::FaultKind::errors_200, 1, "/accounts"));
-    EXPECT_EQ(client->place_order(order("AAPL", "buy", 1, "limit", 100, 0)).error(),
-              "Tradier accepted the POST but returned no order id");
+    const auto errors = client->place_order(order("AAPL", "buy", 1, "limit", 100, 0));
+    EXPECT_EQ(errors.error(), "Tradier refused: Backoffice rejected the request.");
+    EXPECT_FALSE(outcome_unknown(errors));
+}
+
+TEST_F(BrokerOrders, APlacementWithoutAReadableAnswerIsUnknownNotRefused) {
+    const std::size_t before = simulator->orders().size();
+    // 200 with a page that is not the broker's JSON: the order is in the book all the same.
+    simulator->inject(testing::fault(sim::FaultKind::malformed, 1, "/accounts/VA10000001/orders",
+                                     200, "<html>gateway</html>"));
+    OrderRequest tagged = order("AAPL", "buy", 12, "limit", 100, 0);
+    tagged.tag = "ostrel-1-7";
+    const auto html = client->place_order(tagged);
+    EXPECT_TRUE(outcome_unknown(html)) << html.error();
+    ASSERT_EQ(simulator->orders().size(), before + 1);
+    EXPECT_NE(last_order_body().find("&tag=ostrel-1-7"), std::string::npos) << last_order_body();
+    const auto listed = client->orders();
+    ASSERT_TRUE(listed);
+    EXPECT_TRUE(std::any_of(listed->begin(), listed->end(),
+                            [](const BrokerOrder& o) { return o.tag == "ostrel-1-7"; }));
+
+    // A dropped connection and a server fault leave the outcome open too.
+    simulator->inject(testing::fault(sim::FaultKind::drop, 1, "/accounts/VA10000001/orders"));
+    EXPECT_TRUE(outcome_unknown(client->place_order(order("AAPL", "buy", 1, "limit", 100, 0))));
+    simulator->inject(
+        testing::fault(sim::FaultKind::status, 1, "/accounts/VA10000001/orders", 502));
+    EXPECT_TRUE(outcome_unknown(client->place_order(order("AAPL", "buy", 1, "limit", 100, 0))));
+
+    // What the broker refused in writing, or what never left, is known not to be placed.
+    simulator->inject(testing::fault(sim::FaultKind::status, 1, "/accounts/VA10000001/orders", 400,
+                                     R"({"errors":{"error":"no"}})"));
+    EXPECT_FALSE(outcome_unknown(client->place_order(order("AAPL", "buy", 1, "limit", 100, 0))));
+    EXPECT_FALSE(outcome_unknown(client->place_order(order("AAPL", "buy", 1, "limit", 0, 0))));
 }
 
 TEST_F(BrokerOrders, TypedValuesCannotAddFieldsToAnOrder) {

@@ -182,5 +182,60 @@ TEST_F(EnginePaper, NothingHappensWhileDisconnected) {
     EXPECT_TRUE(sim_->requests().empty());
 }
 
+// A lot held overnight on paper is still held after a restart: the book is rebuilt from its
+// journal, the paper orders resting for the lot come back, and reconciliation keeps the lot
+// instead of clearing it.
+TEST_F(EnginePaper, ARestartRebuildsThePaperBookAndKeepsTheLot) {
+    calm_tape_ = true;
+    const SymbolState bought = bought_on_paper();
+    ASSERT_GT(bought.qty, 0);
+    OrderRequest stop;
+    stop.symbol = "AAPL";
+    stop.side = "sell";
+    stop.quantity = bought.qty;
+    stop.type = "stop";
+    stop.duration = "gtc";
+    stop.stop = bought.avg_price - 5;
+    const auto placed = engine_->paper_broker().place(stop);
+    ASSERT_TRUE(placed);
+    SymbolState with_stop = bought;
+    with_stop.resting_stop_id = *placed;
+    with_stop.resting_stop_qty = bought.qty;
+    with_stop.resting_stop_price = stop.stop;
+    {
+        // What protection would have recorded for the stop it rested.
+        SymbolStateStore store;
+        ASSERT_TRUE(store.open(dir_ + "ostrel_state.db"));
+        ASSERT_TRUE(store.save(with_stop));
+    }
+    const double cash = engine_->paper_broker().account_snapshot()->cash;
+    engine_.reset();
+
+    make_engine(false);
+    SimBroker& book = engine_->paper_broker();
+    EXPECT_EQ(book.position_quantity("AAPL"), bought.qty);
+    EXPECT_NEAR(book.average_cost("AAPL"), bought.avg_price, 1e-6);
+    EXPECT_NEAR(book.account_snapshot()->cash, cash, 1e-6);
+    ASSERT_EQ(book.resting_stops().size(), 1u);
+    EXPECT_EQ(book.resting_stops()[0].id, *placed);
+    EXPECT_TRUE(logged("PAPER",
+                       "Paper book rebuilt from 1 journal fills; 1 resting paper orders restored"));
+
+    connect();
+    refresh_quotes();
+    engine_->tick();
+    const SymbolState s = state();
+    EXPECT_TRUE(s.holding);
+    EXPECT_EQ(s.qty, bought.qty);
+    EXPECT_EQ(book.fills().size(), 1u);  // held, not bought again
+
+    // The restored stop still protects the lot.
+    ASSERT_TRUE(sim_->set_price("AAPL", stop.stop - 1));
+    refresh_quotes();
+    engine_->tick();
+    EXPECT_EQ(book.position_quantity("AAPL"), 0);
+    EXPECT_EQ(book.fills().back().reason, "paper GTC stop");
+}
+
 }  // namespace
 }  // namespace ostrel

@@ -101,8 +101,8 @@ class EngineResting : public testing::EngineOnSim {
     }
 
     static OrderRequest gtc_stop(int quantity, double stop) {
-        return OrderRequest{"AAPL", "sell", quantity, 0.0,      stop,
-                            "stop", "gtc",  "equity", "outside"};
+        return OrderRequest{"AAPL", "sell", quantity, 0.0,       stop,
+                            "stop", "gtc",  "equity", "outside", ""};
     }
 
     double sim_stop_of(const std::string& id) {
@@ -247,6 +247,34 @@ TEST_F(EngineResting, AStopAlreadyRestingAtTheBrokerIsAdoptedNotDoubled) {
     EXPECT_TRUE(sim_->order_requests().empty());
     for (const std::string& line : s.reasons)
         EXPECT_EQ(line.find("Profit target is at/through last"), std::string::npos) << line;
+}
+
+TEST_F(EngineResting, AnOcoPairAlreadyRestingIsAdoptedAtItsLegsPrices) {
+    start_sim();
+    sim_->set_position("AAPL", 9, 450.0);
+    const std::string stop = place_outside(gtc_stop(6, 47.0));
+    const std::string pair = place_outside(
+        OrderRequest{"AAPL", "sell", 3, 56.0, 47.0, "limit", "gtc", "oco", "outside", ""});
+    ASSERT_FALSE(pair.empty());
+    const auto parent = sim_->order(std::stoll(pair));
+    ASSERT_TRUE(parent && parent->legs.size() == 2u);
+    const std::string limit_leg = std::to_string(parent->legs[0]);
+    const std::string stop_leg = std::to_string(parent->legs[1]);
+    action_ = "WAIT";
+    make_engine(true);
+    pin_calm_tape();
+    connect();
+
+    const SymbolState s = state();
+    EXPECT_EQ(s.resting_stop_id, stop);
+    EXPECT_EQ(s.resting_target_id, limit_leg);
+    EXPECT_NEAR(s.resting_target_price, 56.0, 1e-9);
+    EXPECT_NEAR(s.target_price, 56.0, 1e-9);
+    EXPECT_EQ(s.resting_target_qty, 3);
+    EXPECT_EQ(s.resting_oco_stop_id, stop_leg);
+    EXPECT_NEAR(s.resting_oco_stop_price, 47.0, 1e-9);
+    EXPECT_TRUE(logged("AAPL", "Adopted Tradier GTC target " + limit_leg + " @ 56.000000"));
+    EXPECT_FALSE(logged("AAPL", "@ 0.000000"));
 }
 
 TEST_F(EngineResting, ARestartKeepsTheRestingOrdersAndSendsNothingTwice) {

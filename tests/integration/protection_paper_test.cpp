@@ -66,7 +66,7 @@ class ProtectionTest : public ::testing::Test {
     // The lot of 9 at 50 bought yesterday, stop 47.996, target 56.004, in the book too.
     SymbolState lot_of_nine() {
         EXPECT_TRUE(book_->place(
-            OrderRequest{"AAPL", "buy", 9, 50.0, 0.0, "limit", "day", "equity", "entry"}));
+            OrderRequest{"AAPL", "buy", 9, 50.0, 0.0, "limit", "day", "equity", "entry", ""}));
         SymbolState s;
         s.symbol = "AAPL";
         s.holding = true;
@@ -194,8 +194,8 @@ TEST_F(ProtectionTest, AfterTheScaleOutTheStopCoversTheRunner) {
 
     // A lot whose stop quantity no longer fits is replaced.
     s.qty = 5;
-    ASSERT_TRUE(
-        book_->place(OrderRequest{"AAPL", "sell", 1, 55.0, 0.0, "limit", "day", "equity", "trim"}));
+    ASSERT_TRUE(book_->place(
+        OrderRequest{"AAPL", "sell", 1, 55.0, 0.0, "limit", "day", "equity", "trim", ""}));
     sync_protection(ctx_, s, 55.0);
     EXPECT_NE(s.resting_stop_id, id);
     EXPECT_EQ(s.resting_stop_qty, 5);

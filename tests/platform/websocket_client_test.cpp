@@ -3,6 +3,7 @@
 // dead-peer check.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -203,6 +204,48 @@ TEST(WebSocketClient, SilentPeerIsDroppedAfterTheIdleTime) {
         last = ws.receive().error();
     EXPECT_EQ(last, "WebSocket receive failed");
     release = true;
+}
+
+TEST(WebSocketClient, FloodWaitsInThePeerNotInOurQueue) {
+    constexpr int kMessages = 400;
+    const std::string payload(64 * 1024, 'q');
+    std::atomic<int> written{0};
+    WsServer server([&](Peer& peer) {
+        for (int i = 0; i < kMessages && peer.write(std::to_string(i) + payload); ++i)
+            ++written;
+    });
+    WebSocketOptions options = quick();
+    options.max_queued_bytes = 1 << 20;
+    WebSocketClient ws(options);
+    ASSERT_TRUE(ws.connect(server.url()));
+    // Nobody receives for a while: what is held stays near the cap, far below the 25 MB sent.
+    std::this_thread::sleep_for(500ms);
+    EXPECT_LE(ws.queued_bytes(), options.max_queued_bytes + payload.size() + 16);
+    EXPECT_LT(written.load(), kMessages);
+    // Then every message arrives, in order, none dropped.
+    for (int i = 0; i < kMessages; ++i) {
+        auto m = ws.receive();
+        ASSERT_TRUE(m) << i << ": " << m.error();
+        ASSERT_EQ(m->substr(0, std::to_string(i).size()), std::to_string(i));
+    }
+    EXPECT_EQ(ws.queued_bytes(), 0u);
+}
+
+TEST(WebSocketClient, OversizedMessageEndsTheConnectionWithAReason) {
+    WsServer server([](Peer& peer) {
+        peer.write("small");
+        peer.write(std::string(5000, 'x'));
+        while (peer.read()) {
+        }
+    });
+    WebSocketOptions options = quick();
+    options.max_message_bytes = 4096;
+    WebSocketClient ws(options);
+    ASSERT_TRUE(ws.connect(server.url()));
+    EXPECT_EQ(ws.receive().value(), "small");
+    auto big = ws.receive();
+    ASSERT_FALSE(big);
+    EXPECT_EQ(big.error(), "WebSocket message too large");
 }
 
 TEST(WebSocketClient, TlsVerifiesTheServer) {

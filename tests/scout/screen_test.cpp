@@ -46,6 +46,13 @@ TEST_F(UniverseCache, IsTrustedForTwelveHours) {
     EXPECT_EQ(read_universe_cache(path_, now).size(), 250u);
     ASSERT_TRUE(write_universe_cache(path_, names, now - 13 * hour));
     EXPECT_TRUE(read_universe_cache(path_, now).empty());
+    // A stamp from the future is stale, however far ahead: it would otherwise never expire.
+    ASSERT_TRUE(write_universe_cache(path_, names, now));
+    EXPECT_EQ(read_universe_cache(path_, now).size(), 250u);
+    for (const std::int64_t ahead : {std::int64_t{1}, hour, 1000 * 24 * hour}) {
+        ASSERT_TRUE(write_universe_cache(path_, names, now + ahead));
+        EXPECT_TRUE(read_universe_cache(path_, now).empty()) << ahead;
+    }
 
     // Compact, keys in alphabetical order.
     ASSERT_TRUE(write_universe_cache(path_, {"A", "B"}, 5));
