@@ -102,7 +102,7 @@ if [ ! -f "$deps/imgui.stamp" ]; then
     echo "windows-deps: Dear ImGui"
     dir=$(fetch imgui)
     work=$deps/imgui-build
-    mkdir -p "$work" "$prefix/include/imgui"
+    mkdir -p "$work" "$prefix/include/imgui/backends"
     objs=()
     for f in imgui imgui_draw imgui_tables imgui_widgets backends/imgui_impl_glfw backends/imgui_impl_opengl3; do
         [ -f "$dir/$f.cpp" ] || continue
@@ -111,7 +111,12 @@ if [ ! -f "$deps/imgui.stamp" ]; then
         objs+=("$o")
     done
     $AR rcs "$prefix/lib/libimgui.a" "${objs[@]}"
-    cp "$dir"/*.h "$dir"/backends/imgui_impl_glfw.h "$dir"/backends/imgui_impl_opengl3*.h "$prefix/include/imgui/"
+    cp "$dir"/*.h "$prefix/include/imgui/"
+    # Both spellings the code may use: <imgui_impl_glfw.h> and <backends/imgui_impl_glfw.h>.
+    for h in "$dir"/backends/imgui_impl_glfw.h "$dir"/backends/imgui_impl_opengl3*.h; do
+        cp "$h" "$prefix/include/imgui/"
+        cp "$h" "$prefix/include/imgui/backends/"
+    done
     touch "$deps/imgui.stamp"
 fi
 

@@ -93,8 +93,7 @@ Settings SettingsFile::load(const std::string& data_dir, const std::string& prog
     path_ = target;
     env_token_ = platform::environment("TRADIER_ACCESS_TOKEN");
     file_token_ = own ? own->tradier_token : std::string();
-    struct stat st {};
-    keep_aside_ = !own && ::stat(target.c_str(), &st) == 0;
+    keep_aside_ = !own && platform::file_exists(target);
     return load_settings(data_dir, program_dir, fallbacks);
 }
 
@@ -110,8 +109,7 @@ std::expected<void, std::string> SettingsFile::save(const Settings& settings, co
     if (!env_token_.empty() && copy.tradier_token == env_token_) copy.tradier_token = file_token_;
 
     if (keep_aside_) {
-        struct stat st {};
-        if (::stat(path_.c_str(), &st) == 0) {
+        if (platform::file_exists(path_)) {
             using namespace std::chrono;
             const std::string aside = unreadable_settings_name(
                 path_, duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count());
@@ -139,8 +137,7 @@ std::string unreadable_settings_name(const std::string& path, std::int64_t now_m
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
     const std::string base = path + ".unreadable-" + stamp;
     std::string name = base;
-    struct stat st {};
-    for (int n = 2; ::lstat(name.c_str(), &st) == 0; ++n)
+    for (int n = 2; platform::file_exists(name); ++n)
         name = base + "-" + std::to_string(n);
     return name;
 }

@@ -28,7 +28,8 @@ class Files : public ::testing::Test {
   protected:
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        root_ = (fs::temp_directory_path() / ("ostrel-files-" + std::string(info->name()))).string();
+        root_ =
+            (fs::temp_directory_path() / ("ostrel-files-" + std::string(info->name()))).string();
         fs::remove_all(root_);
         ASSERT_TRUE(create_folder(root_));
     }
@@ -75,7 +76,8 @@ TEST_F(Files, ReplaceOverwritesAnExistingFileAndLeavesNoTemporaryBehind) {
     EXPECT_EQ(replace_file(target, ""), ReplaceOutcome::done);
     EXPECT_EQ(read(target), "");
     int entries = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(root_)) ++entries;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(root_))
+        ++entries;
     EXPECT_EQ(entries, 1);
 }
 

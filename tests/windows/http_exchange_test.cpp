@@ -46,10 +46,10 @@ TEST_F(HttpExchange, GetSendsQueryAndHeadersAndReadsStatusBodyAndRateLimits) {
 TEST_F(HttpExchange, BodyGoesOutByteForByteAndErrorStatusesAreResponses) {
     HttpHeaders headers = auth();
     headers["Content-Type"] = "application/x-www-form-urlencoded";
-    const std::string form = "class=equity&symbol=AAPL&side=buy&quantity=1&type=market&duration=day";
-    const auto placed = client_->request(
-        "POST", sim_->base_url() + "/accounts/VA10000001/orders", headers,
-        form);
+    const std::string form =
+        "class=equity&symbol=AAPL&side=buy&quantity=1&type=market&duration=day";
+    const auto placed =
+        client_->request("POST", sim_->base_url() + "/accounts/VA10000001/orders", headers, form);
     ASSERT_TRUE(placed) << placed.error();
     const auto records = sim_->requests();
     ASSERT_FALSE(records.empty());
