@@ -17,7 +17,7 @@ if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
 export DEBIAN_FRONTEND=noninteractive
 
 packages=(g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 wine wine64 dpkg-dev
-          libgtest-dev nlohmann-json3-dev libboost-dev xvfb xdotool zip)
+          libgtest-dev nlohmann-json3-dev libboost-dev libstb-dev xvfb xdotool zip)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -58,6 +58,7 @@ fetch() { # fetch <source package> -> prints the unpacked folder
 # Header-only libraries: the same versions as the Linux build.
 ln -sfn /usr/include/nlohmann "$prefix/include/nlohmann"
 ln -sfn /usr/include/boost "$prefix/include/boost"
+ln -sfn /usr/include/stb "$prefix/include/stb"
 
 if [ ! -f "$deps/sqlite.stamp" ]; then
     echo "windows-deps: SQLite"
