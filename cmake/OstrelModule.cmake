@@ -14,6 +14,11 @@ if(OSTREL_SANITIZE)
     endif()
 endif()
 target_include_directories(ostrel_options INTERFACE ${PROJECT_SOURCE_DIR}/src)
+if(WIN32)
+    # Windows 10 APIs, <windows.h> without min/max macros, and the C library's localtime_r.
+    target_compile_definitions(ostrel_options INTERFACE _WIN32_WINNT=0x0A00 WINVER=0x0A00 NOMINMAX
+                               WIN32_LEAN_AND_MEAN _POSIX_THREAD_SAFE_FUNCTIONS)
+endif()
 target_link_libraries(ostrel_options INTERFACE Threads::Threads nlohmann_json::nlohmann_json)
 
 # ostrel_module(NAME [DIR <folder>] [EXCLUDE <file>...] [DEPS ...]) — one static library from
@@ -37,12 +42,12 @@ function(ostrel_module name)
     endif()
 endfunction()
 
-# ostrel_test(NAME [DIR <folder>] LABEL <labels> [TIMEOUT s] [ENVIRONMENT VAR=value...]
-#             [RESOURCE_LOCK name] DEPS ...) — one GoogleTest program from the .cpp files of a
-# folder; every test carries the given CTest labels, runs with the given environment and, with
-# a lock, never at the same time as another test holding it.
+# ostrel_test(NAME [DIR <folder>] LABEL <labels> [TIMEOUT s] [EXCLUDE <file>...]
+#             [ENVIRONMENT VAR=value...] [RESOURCE_LOCK name] DEPS ...) — one GoogleTest program
+# from the .cpp files of a folder; every test carries the given CTest labels, runs with the given
+# environment and, with a lock, never at the same time as another test holding it.
 function(ostrel_test name)
-    cmake_parse_arguments(ARG "" "DIR;TIMEOUT;RESOURCE_LOCK" "DEPS;LABEL;ENVIRONMENT" ${ARGN})
+    cmake_parse_arguments(ARG "" "DIR;TIMEOUT;RESOURCE_LOCK" "DEPS;LABEL;EXCLUDE;ENVIRONMENT" ${ARGN})
     if(NOT ARG_DIR)
         set(ARG_DIR ${CMAKE_CURRENT_SOURCE_DIR})
     endif()
@@ -50,10 +55,17 @@ function(ostrel_test name)
         set(ARG_TIMEOUT 300)
     endif()
     file(GLOB sources CONFIGURE_DEPENDS ${ARG_DIR}/*.cpp)
+    foreach(ex IN LISTS ARG_EXCLUDE)
+        list(REMOVE_ITEM sources ${ARG_DIR}/${ex})
+    endforeach()
     if(NOT sources)
         return()
     endif()
     add_executable(test_${name} ${sources})
+    if(WIN32)
+        target_compile_options(test_${name} PRIVATE -include
+                               ${PROJECT_SOURCE_DIR}/tests/posix_on_windows.hpp)
+    endif()
     target_link_libraries(test_${name} PRIVATE ostrel_options ${ARG_DEPS}
                           GTest::gtest GTest::gmock GTest::gtest_main)
     target_compile_definitions(test_${name} PRIVATE

@@ -2,7 +2,9 @@
 #include "app/demo.hpp"
 
 #include <stdlib.h>
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <cstdint>
@@ -29,7 +31,12 @@ std::string demo_data_directory() {
     std::error_code ec;
     std::filesystem::path base = std::filesystem::temp_directory_path(ec);
     if (ec) base = "/tmp";
+#ifdef _WIN32
+    // The temporary folder already belongs to the user alone.
+    return (base / "ostrel-demo").string() + "/";
+#else
     return (base / ("ostrel-demo-" + std::to_string(::getuid()))).string() + "/";
+#endif
 }
 
 DemoMarket::DemoMarket() = default;
@@ -72,7 +79,11 @@ std::expected<void, std::string> DemoMarket::start(const std::optional<std::stri
     if (!port) return std::unexpected("Demo market did not start: " + port.error());
     // The simulator's session names no wss:// address: the quote stream falls back to this one.
     const std::string stream_url = "ws://127.0.0.1:" + std::to_string(*port) + "/v1/markets/events";
+#ifdef _WIN32
+    ::_putenv_s("OSTREL_STREAM_URL", stream_url.c_str());
+#else
     ::setenv("OSTREL_STREAM_URL", stream_url.c_str(), 1);
+#endif
     return {};
 }
 

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <optional>
 #include <thread>
@@ -24,6 +25,28 @@ extern "C" void on_stop_signal(int) {
     g_stop_requested = true;
 }
 
+#ifdef _WIN32
+// Installs the stop handlers for its lifetime. The C runtime resets a handler once it ran, so
+// a second Ctrl+C kills at once.
+class StopSignals {
+  public:
+    StopSignals() {
+        g_stop_requested = false;
+        old_int_ = std::signal(SIGINT, on_stop_signal);
+        old_term_ = std::signal(SIGTERM, on_stop_signal);
+    }
+    ~StopSignals() {
+        std::signal(SIGINT, old_int_);
+        std::signal(SIGTERM, old_term_);
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+  private:
+    void (*old_int_)(int) = SIG_DFL;
+    void (*old_term_)(int) = SIG_DFL;
+};
+#else
 // Installs the stop handlers for its lifetime. SA_RESETHAND: a second Ctrl+C kills at once.
 class StopSignals {
   public:
@@ -47,6 +70,7 @@ class StopSignals {
     struct sigaction old_int_ {};
     struct sigaction old_term_ {};
 };
+#endif
 
 void print_entry(const LogEntry& entry) {
     const std::string line = format_log_line(entry) + "\n";

@@ -1,10 +1,6 @@
 // Reading and appending the JSON Lines fill journals.
 #include "broker/fill_journal.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -12,6 +8,7 @@
 #include <sstream>
 
 #include "log/activity_log.hpp"
+#include "platform/durable_append.hpp"
 
 namespace ostrel {
 
@@ -86,54 +83,11 @@ std::string journal_problem_line(const std::string& name, const JournalProblems&
            std::to_string(p.first_bad_line) + "); the file is left as it is";
 }
 
-namespace {
-
-std::string failure(const std::filesystem::path& file, int error) {
-    return "Could not append to " + file.string() + ": " + std::strerror(error);
-}
-
-bool write_all(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = ENOSPC;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-}  // namespace
-
 std::expected<void, std::string> append_journal_line(const std::filesystem::path& file,
                                                      std::string_view line) {
-    const int fd = ::open(file.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return std::unexpected(failure(file, errno));
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        const int error = errno;
-        ::close(fd);
-        return std::unexpected(failure(file, error));
-    }
-    const off_t before = st.st_size;
-    std::string text;
-    if (before > 0) {
-        char last = '\n';
-        if (::pread(fd, &last, 1, before - 1) == 1 && last != '\n') text.push_back('\n');
-    }
-    text.append(line);
-    text.push_back('\n');
-    if (!write_all(fd, text.data(), text.size()) || ::fsync(fd) != 0) {
-        const int error = errno;
-        // Cut a half-written line back off: the next append then starts where this one did.
-        [[maybe_unused]] const int cut = ::ftruncate(fd, before);
-        ::close(fd);
-        return std::unexpected(failure(file, error));
-    }
-    if (::close(fd) != 0) return std::unexpected(failure(file, errno));
+    auto appended = platform::append_line_durably(file.string(), line);
+    if (!appended)
+        return std::unexpected("Could not append to " + file.string() + ": " + appended.error());
     return {};
 }
 

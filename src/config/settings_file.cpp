@@ -1,10 +1,6 @@
 // settings.json on disk: the candidate search on load and the crash-safe write.
 #include "config/settings_file.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -18,6 +14,7 @@
 
 #include "config/data_locations.hpp"
 #include "config/settings_json.hpp"
+#include "platform/file_replace.hpp"
 #include "platform/paths.hpp"
 
 namespace ostrel {
@@ -40,26 +37,6 @@ std::optional<Settings> try_candidate(const std::string& path) {
     } catch (const std::exception&) {
         return std::nullopt;  // a malformed file is skipped without a message
     }
-}
-
-bool write_all(int fd, const std::string& data) {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// Makes a finished rename survive a power cut; a failure here loses nothing already written.
-void sync_folder(const std::string& path) {
-    const std::string dir = parent_directory(path);
-    const int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
 }
 
 std::mutex& write_mutex() {
@@ -163,8 +140,7 @@ std::string unreadable_settings_name(const std::string& path, std::int64_t now_m
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
     const std::string base = path + ".unreadable-" + stamp;
     std::string name = base;
-    struct stat st {};
-    for (int n = 2; ::lstat(name.c_str(), &st) == 0; ++n)
+    for (int n = 2; platform::file_exists(name); ++n)
         name = base + "-" + std::to_string(n);
     return name;
 }
@@ -173,19 +149,14 @@ std::expected<void, std::string> write_settings(const std::string& path, const S
     const std::string text = settings_to_json(settings).dump(2);
 
     std::lock_guard lock(write_mutex());
-    // mkstemp creates the file with mode 0600: the token inside is never readable by others,
-    // not even for the moment before the rename.
-    std::string temp = path + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return std::unexpected("Could not write " + path);
-
-    const bool written = write_all(fd, text) && ::fsync(fd) == 0;
-    const bool closed = ::close(fd) == 0;
-    if (!written || !closed || std::rename(temp.c_str(), path.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return std::unexpected("Could not finish writing " + path);
+    switch (platform::replace_file(path, text)) {
+        case platform::ReplaceOutcome::done:
+            break;
+        case platform::ReplaceOutcome::not_started:
+            return std::unexpected("Could not write " + path);
+        case platform::ReplaceOutcome::not_finished:
+            return std::unexpected("Could not finish writing " + path);
     }
-    sync_folder(path);
     return {};
 }
 

@@ -7,7 +7,22 @@
 
 #include "sim/simulator.hpp"
 
+#ifdef _WIN32
+#include <atomic>
+#include <chrono>
+#include <thread>
+#endif
+
 namespace {
+
+#ifdef _WIN32
+// No sigwait on Windows: the handler only raises a flag the main thread polls.
+std::atomic<bool> g_stop{false};
+
+extern "C" void on_stop(int) {
+    g_stop = true;
+}
+#endif
 
 void usage() {
     std::fprintf(
@@ -73,12 +88,14 @@ int main(int argc, char** argv) {
         }
     }
 
+#ifndef _WIN32
     // Block the stop signals before the server thread starts so that only sigwait sees them.
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+#endif
 
     ostrel::sim::Simulator simulator(config);
     const auto bound = simulator.start(static_cast<std::uint16_t>(port));
@@ -92,8 +109,15 @@ int main(int argc, char** argv) {
                  simulator.base_url().c_str(), config.symbol_count,
                  static_cast<unsigned long long>(config.seed));
 
+#ifdef _WIN32
+    std::signal(SIGINT, on_stop);
+    std::signal(SIGTERM, on_stop);
+    while (!g_stop)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+#else
     int received = 0;
     sigwait(&signals, &received);
+#endif
     simulator.stop();
     return 0;
 }
