@@ -47,17 +47,20 @@ cmake --build --preset fuzz --target fuzzers
 step "tests: fuzz"
 ctest --preset fuzz --no-tests=ignore
 
-step "build: windows (mingw-w64 cross build)"
-tools/windows-deps.sh
-export WINEPREFIX="$PWD/build/wine-prefix" WINEDEBUG=-all
-cmake --preset windows >/dev/null
-cmake --build --preset windows
-step "tests: windows, under Wine"
-ctest --preset windows --repeat until-pass:2
-step "windows: the headless demo under Wine"
-demo_dir=$(mktemp -d)
-wine build/windows/ostrel.exe --headless --demo --ticks 3 --data-dir "$(winepath -w "$demo_dir")"
-test -f "$demo_dir/settings.json"
-rm -rf "$demo_dir"
+# The Windows cross build is not complete yet: it runs only when asked for.
+if [ "${OSTREL_WINDOWS:-}" = "1" ]; then
+    step "build: windows (mingw-w64 cross build)"
+    tools/windows-deps.sh
+    export WINEPREFIX="$PWD/build/wine-prefix" WINEDEBUG=-all
+    cmake --preset windows >/dev/null
+    cmake --build --preset windows
+    step "tests: windows, under Wine"
+    ctest --preset windows --repeat until-pass:2
+    step "windows: the headless demo under Wine"
+    demo_dir=$(mktemp -d)
+    wine build/windows/ostrel.exe --headless --demo --ticks 3 --data-dir "$(winepath -w "$demo_dir")"
+    test -f "$demo_dir/settings.json"
+    rm -rf "$demo_dir"
+fi
 
 step "all tests passed"

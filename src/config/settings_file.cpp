@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <mutex>
@@ -19,6 +20,11 @@
 
 namespace ostrel {
 namespace {
+
+bool is_plain_file(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec);
+}
 
 void apply_environment_token(Settings& settings) {
     const std::string token = platform::environment("TRADIER_ACCESS_TOKEN");
@@ -93,9 +99,8 @@ Settings SettingsFile::load(const std::string& data_dir, const std::string& prog
     path_ = target;
     env_token_ = platform::environment("TRADIER_ACCESS_TOKEN");
     file_token_ = own ? own->tradier_token : std::string();
-    struct stat st {};
     // Only a file is kept aside; a folder in the way makes the save fail with its own error.
-    keep_aside_ = !own && ::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    keep_aside_ = !own && is_plain_file(target);
     return load_settings(data_dir, program_dir, fallbacks);
 }
 
@@ -111,8 +116,7 @@ std::expected<void, std::string> SettingsFile::save(const Settings& settings, co
     if (!env_token_.empty() && copy.tradier_token == env_token_) copy.tradier_token = file_token_;
 
     if (keep_aside_) {
-        struct stat st {};
-        if (::stat(path_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        if (is_plain_file(path_)) {
             using namespace std::chrono;
             const std::string aside = unreadable_settings_name(
                 path_, duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count());
