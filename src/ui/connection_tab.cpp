@@ -79,7 +79,13 @@ void draw_day_trade_lines(const ConnectionView& view) {
 
 void draw_connected_lines(const ConnectionView& view) {
     if (!view.connected) return;
-    text_plain("SIP: %s", view.stream_status.c_str());
+    if (view.oldest_quote.age_ms >= 0) {
+        text_plain("SIP: %s   oldest quote %lld s (%s)", view.stream_status.c_str(),
+                   static_cast<long long>(view.oldest_quote.age_ms / 1000),
+                   view.oldest_quote.ticker.c_str());
+    } else {
+        text_plain("SIP: %s", view.stream_status.c_str());
+    }
     const BudgetUsage& b = view.budget;
     text_label(
         "Lite REST budget this minute: market %d/%d  account %d/%d  trading %d/%d  (SIP ticks do "

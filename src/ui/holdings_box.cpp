@@ -39,7 +39,8 @@ std::string quantity_text(const SymbolState& row) {
     return text;
 }
 
-void draw_holdings_box(const std::vector<SymbolState>& rows) {
+void draw_holdings_box(const std::vector<SymbolState>& rows,
+                       const std::vector<std::string>& unprotected) {
     compat::begin_child_bordered("hold_box", ImVec2(0.0f, kHoldingsBoxHeight));
     text_plain("HOLDINGS");
     ImGui::SameLine();
@@ -83,7 +84,12 @@ void draw_holdings_box(const std::vector<SymbolState>& rows) {
             ImGui::TableNextColumn();
             text_coloured(palette::pnl_colour(row.realized_pnl), "%+.2f", row.realized_pnl);
             ImGui::TableNextColumn();
-            text_plain("%s", holding_status(row).c_str());
+            if (std::find(unprotected.begin(), unprotected.end(), row.symbol) !=
+                unprotected.end()) {
+                text_coloured(palette::kLossRed, "UNPROTECTED — no stop at the broker");
+            } else {
+                text_plain("%s", holding_status(row).c_str());
+            }
         }
         ImGui::EndTable();
     }

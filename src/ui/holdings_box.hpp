@@ -10,8 +10,10 @@ namespace ostrel::ui {
 
 inline constexpr float kHoldingsBoxHeight = 280.0f;
 
-/// Draws the box from this frame's rows (sorted by ticker).
-void draw_holdings_box(const std::vector<SymbolState>& rows);
+/// Draws the box from this frame's rows (sorted by ticker). A ticker in `unprotected` has a
+/// live lot with no stop resting at the broker: its status says so in red.
+void draw_holdings_box(const std::vector<SymbolState>& rows,
+                       const std::vector<std::string>& unprotected = {});
 
 /// The Status column: the pending order first, then the resting orders, then runner / open.
 std::string holding_status(const SymbolState& row);

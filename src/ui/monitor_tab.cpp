@@ -26,7 +26,11 @@ void draw_monitor_tab(Engine& engine, UiState& state) {
     const std::vector<SymbolState> rows = engine.monitor_rows();
     draw_watchlist_box(engine, rows, state.watchlist);
     ImGui::SameLine();
-    draw_holdings_box(rows);
+    std::vector<std::string> unprotected;
+    for (const HoldingRow& holding : engine.holding_rows()) {
+        if (holding.unprotected) unprotected.push_back(holding.ticker);
+    }
+    draw_holdings_box(rows, unprotected);
 
     // The tape takes what the trade cards and the two headings leave.
     const float cards = kTradeCardsHeight + ImGui::GetTextLineHeightWithSpacing() * 2.0f +
