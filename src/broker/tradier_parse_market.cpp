@@ -124,7 +124,9 @@ std::int64_t bar_time(const json& row) {
         if (std::sscanf(it->get_ref<const std::string&>().c_str(), "%d-%u-%u", &y, &m, &d) == 3) {
             const std::chrono::year_month_day day{std::chrono::year{y}, std::chrono::month{m},
                                                   std::chrono::day{d}};
-            if (day.ok()) return std::chrono::sys_days{day}.time_since_epoch().count() * 86400;
+            // A date before 1970 is not a bar we could have traded: it reads as no time.
+            if (day.ok() && y >= 1970)
+                return std::chrono::sys_days{day}.time_since_epoch().count() * 86400;
         }
     }
     return 0;

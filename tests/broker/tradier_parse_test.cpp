@@ -131,11 +131,12 @@ TEST(ParseBars, TimesFromTheTimestampOrTheHistoryDate) {
         EXPECT_EQ((*ts)[i].time, 0) << i;
 
     auto days = parse_bars(R"({"history":{"day":[{"date":"2025-06-30","close":205.17},
-        {"date":"2025-02-30","close":1},{"date":"June","close":1},{"date":7,"close":1}]}})");
+        {"date":"2025-02-30","close":1},{"date":"June","close":1},{"date":7,"close":1},
+        {"date":"-5-01-01","close":1}]}})");
     ASSERT_TRUE(days);
-    ASSERT_EQ(days->size(), 4u);
+    ASSERT_EQ(days->size(), 5u);
     EXPECT_EQ((*days)[0].time, 1751241600);  // 2025-06-30 00:00 UTC
-    for (std::size_t i = 1; i < 4; ++i)
+    for (std::size_t i = 1; i < 5; ++i)      // impossible, unreadable or before 1970: no time
         EXPECT_EQ((*days)[i].time, 0) << i;
 }
 
