@@ -42,7 +42,8 @@ std::vector<std::uint8_t> dib_image(int size) {
     put16(out, 32);
     put32(out, 0);
     put32(out, static_cast<std::uint32_t>(size * size * 4 + mask_row * size));
-    for (int i = 0; i < 4; ++i) put32(out, 0);
+    for (int i = 0; i < 4; ++i)
+        put32(out, 0);
     for (int y = size - 1; y >= 0; --y) {
         for (int x = 0; x < size; ++x) {
             const std::uint8_t* p = &rgba[(static_cast<std::size_t>(y) * size + x) * 4];
@@ -55,7 +56,8 @@ std::vector<std::uint8_t> dib_image(int size) {
 
 bool write_ico(const std::string& path) {
     std::vector<std::vector<std::uint8_t>> images;
-    for (int size : ostrel::kIconSizes) images.push_back(dib_image(size));
+    for (int size : ostrel::kIconSizes)
+        images.push_back(dib_image(size));
     std::vector<std::uint8_t> out;
     put16(out, 0);
     put16(out, 1);
@@ -72,7 +74,8 @@ bool write_ico(const std::string& path) {
         offset += static_cast<std::uint32_t>(images[i].size());
         ++i;
     }
-    for (const auto& image : images) out.insert(out.end(), image.begin(), image.end());
+    for (const auto& image : images)
+        out.insert(out.end(), image.begin(), image.end());
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) return false;
     const bool written = std::fwrite(out.data(), 1, out.size(), file) == out.size();
@@ -111,6 +114,7 @@ int main(int argc, char** argv) {
         }
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
-    std::fprintf(stderr, "usage: ostrel-art icons DIR | ostrel-art intro-frames | ostrel-art ico FILE\n");
+    std::fprintf(stderr,
+                 "usage: ostrel-art icons DIR | ostrel-art intro-frames | ostrel-art ico FILE\n");
     return 2;
 }

@@ -1,8 +1,8 @@
 // The canvas: plain pixel work, no dependency beyond stb's segment font.
 #include "backtest/raster.hpp"
 
-#include <array>
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #pragma GCC diagnostic push

@@ -107,8 +107,8 @@ bool LogFile::write(const LogEntry& entry) {
             std::size_t done = 0;
             while (done < line.size()) {
 #ifdef _WIN32
-                const int n = ::_write(fd_, line.data() + done,
-                                       static_cast<unsigned>(line.size() - done));
+                const int n =
+                    ::_write(fd_, line.data() + done, static_cast<unsigned>(line.size() - done));
 #else
                 const ssize_t n = ::write(fd_, line.data() + done, line.size() - done);
 #endif

@@ -43,8 +43,10 @@ class Watchdog {
   public:
     Watchdog(const HttpClient& client, HINTERNET& request, std::chrono::milliseconds deadline,
              bool shielded)
-        : client_(client), request_(request),
-          due_(std::chrono::steady_clock::now() + deadline), shielded_(shielded),
+        : client_(client),
+          request_(request),
+          due_(std::chrono::steady_clock::now() + deadline),
+          shielded_(shielded),
           thread_([this] { watch(); }) {}
     Watchdog(const Watchdog&) = delete;
     Watchdog& operator=(const Watchdog&) = delete;

@@ -1,10 +1,14 @@
 // The WebSocketClient on WinHTTP: a synchronous session upgraded to a WebSocket. The receive
 // time-out set on the session gives receive() its rhythm; close() from another thread closes
-// the handles, which ends a receive in progress.
+// the handles, which ends a receive in progress. Where WinHTTP sends keep-alive pings itself
+// the connection's health is left to it; elsewhere (Wine) a connection that brings nothing for
+// the idle time-out is dropped.
 #include <windows.h>
 #include <winhttp.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <string>
 
 #include "platform/text_win32.hpp"
@@ -15,14 +19,17 @@ namespace ostrel {
 /// The three handles of one open WebSocket; closed exactly once.
 class WebSocketConnection {
   public:
-    WebSocketConnection(HINTERNET session, HINTERNET connection, HINTERNET socket)
-        : session_(session), connection_(connection), socket_(socket) {}
+    WebSocketConnection(HINTERNET session, HINTERNET connection, HINTERNET socket, bool pings_sent)
+        : session_(session), connection_(connection), socket_(socket), pings_sent_(pings_sent) {}
     ~WebSocketConnection() { shutdown(); }
     WebSocketConnection(const WebSocketConnection&) = delete;
     WebSocketConnection& operator=(const WebSocketConnection&) = delete;
 
     HINTERNET socket() const { return socket_; }
     bool open() const { return !closed_.load(); }
+    bool pings_sent() const { return pings_sent_; }
+    /// Receive-side bookkeeping; used by the one receiving thread only.
+    std::chrono::steady_clock::time_point last_message = std::chrono::steady_clock::now();
 
     void shutdown() {
         if (closed_.exchange(true)) return;
@@ -36,6 +43,7 @@ class WebSocketConnection {
     HINTERNET session_;
     HINTERNET connection_;
     HINTERNET socket_;
+    const bool pings_sent_;
     std::atomic<bool> closed_{false};
 };
 
@@ -108,6 +116,14 @@ std::expected<void, std::string> WebSocketClient::connect(const std::string& url
     if (request == nullptr) return fail(nullptr, "WinHttpOpenRequest failed");
     if (!WinHttpSetOption(request, WINHTTP_OPTION_UPGRADE_TO_WEB_SOCKET, nullptr, 0))
         return fail(request, "WebSocket upgrade option failed");
+    // Pings at half the idle time-out, as the Linux client sends them (WinHTTP's floor: 15 s).
+    bool pings_sent = false;
+    if (options_.idle_timeout.count() > 0) {
+        DWORD interval = static_cast<DWORD>(std::max<long long>(
+            15000, std::min<long long>(options_.idle_timeout.count() / 2, 0x7fffffff)));
+        pings_sent = WinHttpSetOption(request, WINHTTP_OPTION_WEB_SOCKET_KEEPALIVE_INTERVAL,
+                                      &interval, sizeof(interval)) != FALSE;
+    }
     if (!WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
                             0, 0) ||
         !WinHttpReceiveResponse(request, nullptr))
@@ -116,7 +132,7 @@ std::expected<void, std::string> WebSocketClient::connect(const std::string& url
     WinHttpCloseHandle(request);
     if (socket == nullptr) return fail(nullptr, "WinHttpWebSocketCompleteUpgrade failed");
 
-    auto opened = std::make_shared<WebSocketConnection>(session, connection, socket);
+    auto opened = std::make_shared<WebSocketConnection>(session, connection, socket, pings_sent);
     std::lock_guard lock(mutex_);
     connection_ = std::move(opened);
     return {};
@@ -144,14 +160,27 @@ std::expected<std::string, std::string> WebSocketClient::receive() {
         WINHTTP_WEB_SOCKET_BUFFER_TYPE type{};
         const DWORD error =
             WinHttpWebSocketReceive(connection->socket(), buffer, sizeof(buffer), &read, &type);
-        if (error == ERROR_WINHTTP_TIMEOUT) return std::unexpected(std::string("timeout"));
+        if (error == ERROR_WINHTTP_TIMEOUT) {
+            const auto quiet = std::chrono::steady_clock::now() - connection->last_message;
+            if (!connection->pings_sent() && options_.idle_timeout.count() > 0 &&
+                quiet >= options_.idle_timeout) {
+                connection->shutdown();
+                return std::unexpected(std::string("WebSocket receive failed"));
+            }
+            return std::unexpected(std::string("timeout"));
+        }
         if (error != NO_ERROR) {
             if (!connection->open()) return std::unexpected(std::string("WebSocket not connected"));
             return std::unexpected(std::string("WebSocket receive failed"));
         }
         if (type == WINHTTP_WEB_SOCKET_CLOSE_BUFFER_TYPE)
             return std::unexpected(std::string("WebSocket closed"));
+        connection->last_message = std::chrono::steady_clock::now();
         message.append(buffer, read);
+        if (message.size() > options_.max_message_bytes) {
+            connection->shutdown();
+            return std::unexpected(std::string("WebSocket message too large"));
+        }
         if (type == WINHTTP_WEB_SOCKET_UTF8_MESSAGE_BUFFER_TYPE ||
             type == WINHTTP_WEB_SOCKET_BINARY_MESSAGE_BUFFER_TYPE)
             return message;
@@ -167,6 +196,11 @@ void WebSocketClient::close() {
     }
     // Outside the lock: the close handshake may take a moment.
     if (connection) connection->shutdown();
+}
+
+// Messages are read when receive() asks for them: nothing waits in our memory.
+std::size_t WebSocketClient::queued_bytes() const {
+    return 0;
 }
 
 bool WebSocketClient::is_open() const {

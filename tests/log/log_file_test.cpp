@@ -53,7 +53,7 @@ class LogFileTest : public ::testing::Test {
 };
 
 TEST(LogStamp, IsLocalIsoTimeWithItsOffset) {
-    const std::timespec when{1772461805, 250'000'000};  // 2026-03-02 14:30:05.25 UTC
+    const ::timespec when{1772461805, 250'000'000};  // 2026-03-02 14:30:05.25 UTC
     {
         TimeZone tz("America/New_York");
         EXPECT_EQ(local_iso_timestamp(when), "2026-03-02T09:30:05.250-05:00");

@@ -28,13 +28,14 @@ class StreamOnSim : public ::testing::Test {
     json get(const std::string& route) {
         const auto r =
             http_->request("GET", "http://127.0.0.1:" + std::to_string(sim_->port()) + route,
-                           {{"Authorization", "Bearer t"}}, "");
+                           {{"Authorization", "Bearer t"}, {"Accept", "application/json"}}, "");
         EXPECT_TRUE(r) << (r ? "" : r.error());
         return r ? json::parse(r->body, nullptr, false) : json();
     }
     std::string open_session() {
-        const auto r = http_->request("POST", sim_->base_url() + "/markets/events/session",
-                                      {{"Authorization", "Bearer t"}}, "");
+        const auto r =
+            http_->request("POST", sim_->base_url() + "/markets/events/session",
+                           {{"Authorization", "Bearer t"}, {"Accept", "application/json"}}, "");
         EXPECT_TRUE(r);
         const json body = json::parse(r->body, nullptr, false);
         const json& s = body.contains("stream") ? body["stream"] : body;
