@@ -10,6 +10,7 @@
 #include "platform/http_client.hpp"
 #include "platform/websocket_client.hpp"
 #include "sim/simulator.hpp"
+#include "sim/stream_hub.hpp"
 
 namespace ostrel {
 namespace {
@@ -76,6 +77,23 @@ TEST_F(StreamOnSim, SubscribeReachesTheServerAndReceiveKeepsItsRhythm) {
         subscribed = subscribed || (s.value("sessionid", "") == session &&
                                     s["symbols"].dump().find("MSFT") != std::string::npos);
     EXPECT_TRUE(subscribed) << seen.dump();
+}
+
+TEST_F(StreamOnSim, AQuietStreamAnswersTimeoutWithinTheReceiveTimeOut) {
+    sim_->stream().set_tick_interval(std::chrono::seconds(60));
+    WebSocketOptions options;
+    options.receive_timeout = std::chrono::milliseconds(500);
+    WebSocketClient ws(options);
+    ASSERT_TRUE(ws.connect(stream_url()));
+    for (int i = 0; i < 3; ++i) {
+        const auto started = std::chrono::steady_clock::now();
+        const auto message = ws.receive();
+        const auto took = std::chrono::steady_clock::now() - started;
+        if (message) continue;  // a message that was already on its way
+        EXPECT_EQ(message.error(), "timeout");
+        EXPECT_LT(took, std::chrono::milliseconds(2500)) << "receive " << i;
+    }
+    EXPECT_TRUE(ws.is_open());
 }
 
 TEST_F(StreamOnSim, CloseFromAnotherThreadEndsAWaitingReceive) {
