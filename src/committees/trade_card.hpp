@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "committees/decision.hpp"
 #include "config/settings.hpp"
@@ -12,7 +13,7 @@ namespace ostrel {
 struct CardFacts {
     double price = 0.0;
     double atr = 0.0;  ///< daily ATR when above 0, else the trigger ATR
-    std::string strategy;
+    std::string_view strategy;  ///< refers to the inputs' strategy
     bool toxic = false;
     bool systemic = false;
     bool incoherent = false;
