@@ -59,7 +59,11 @@ struct Sweep {
             prev_close = close;
             prev_line = line;
             prev_signal = signal;
-            line = fast.push(close) - slow.push(close);
+            fast.feed(close);
+            slow.feed(close);
+            const kernel::Pair averages =
+                kernel::Pair{fast.total, slow.total} / kernel::Pair{fast.weight, slow.weight};
+            line = averages[0] - averages[1];
             signal.feed(line);
             kalman.push(close);
             if (with_dmi) {
