@@ -70,7 +70,12 @@ TriggerSelection select_trigger_series(const IntradayFetch& fetch_intraday,
     auto quarter = fetch_intraday("15min");
     if (quarter && quarter->size() >= kMinSeriesBars) {
         BarSeries hourly = aggregate(*quarter, 4);
-        const BarSeries four_hour = aggregate(*quarter, 16);
+        // With whole hours, four hourly bars are the same four hours as sixteen quarters in
+        // every field the gaps and the sweep read (the volumes are summed in another order,
+        // and neither reads them), and the short-tail rules agree: a tail of 8 quarters or
+        // more is a tail of 2 hours or more.
+        const BarSeries four_hour =
+            quarter->size() % 4 == 0 ? aggregate(hourly, 4) : aggregate(*quarter, 16);
         if (hourly.size() < kMinSeriesBars) {
             sel.note = count_note("15m trigger (", quarter->size(), " bars)");
             sel.trigger = std::move(*quarter);
