@@ -70,8 +70,8 @@ void BM_EnginePass24(benchmark::State& state) {
                 engine->tick();
                 ++passes;
             }
-            state.counters["rest"] = benchmark::Counter(
-                static_cast<double>(sim.requests().size()) / static_cast<double>(passes));
+            state.counters["rest"] = benchmark::Counter(static_cast<double>(sim.requests().size()) /
+                                                        static_cast<double>(passes));
         }
         engine->disconnect();
     }

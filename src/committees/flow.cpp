@@ -7,8 +7,7 @@
 
 namespace ostrel {
 
-CommitteeVerdict flow_committee(const CommitteeInputs& in, const Settings& cfg,
-                                   bool with_reasons) {
+CommitteeVerdict flow_committee(const CommitteeInputs& in, const Settings& cfg, bool with_reasons) {
     CommitteeVerdict v;
     const IndicatorSnapshot& t = in.trigger_snapshot;
     ReasonList reasons(v.reasons, with_reasons);

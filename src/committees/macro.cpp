@@ -10,7 +10,7 @@
 namespace ostrel {
 
 CommitteeVerdict macro_committee(const CommitteeInputs& in, const Settings& cfg,
-                                   bool with_reasons) {
+                                 bool with_reasons) {
     CommitteeVerdict v;
     const MarketContext& m = in.market;
     if (m.pc1 > cfg.systemic_risk_level) {

@@ -16,7 +16,7 @@ bool is_neutral_or_bullish(const std::string& label) {
 }  // namespace
 
 CommitteeVerdict momentum_committee(const CommitteeInputs& in, const Settings& cfg,
-                                   bool with_reasons) {
+                                    bool with_reasons) {
     CommitteeVerdict v;
     const IndicatorSnapshot& t = in.trigger_snapshot;
     if (!t.valid) {

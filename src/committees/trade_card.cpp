@@ -6,7 +6,6 @@
 #include <string>
 #include <utility>
 
-
 namespace ostrel {
 
 namespace {
@@ -113,7 +112,8 @@ void write_trade_card(FinalDecision& d, const CardFacts& f, const Settings& cfg)
 
     std::string risk;
     risk.reserve(192);
-    risk += "Invalidation: trail/ATR stop, death cross vs 200-DMA, chaos/entropy, or BEAR_VOLATILE. ";
+    risk +=
+        "Invalidation: trail/ATR stop, death cross vs 200-DMA, chaos/entropy, or BEAR_VOLATILE. ";
     if (f.toxic) risk += "VPIN elevated. ";
     if (f.systemic) risk += "Systemic risk. ";
     if (f.incoherent) risk += "Tape incoherent. ";

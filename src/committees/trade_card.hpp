@@ -12,7 +12,7 @@ namespace ostrel {
 /// What the card needs besides the decision itself.
 struct CardFacts {
     double price = 0.0;
-    double atr = 0.0;  ///< daily ATR when above 0, else the trigger ATR
+    double atr = 0.0;           ///< daily ATR when above 0, else the trigger ATR
     std::string_view strategy;  ///< refers to the inputs' strategy
     bool toxic = false;
     bool systemic = false;

@@ -8,7 +8,7 @@
 namespace ostrel {
 
 CommitteeVerdict trend_committee(const CommitteeInputs& in, const Settings& cfg,
-                                   bool with_reasons) {
+                                 bool with_reasons) {
     CommitteeVerdict v;
     const IndicatorSnapshot& tape =
         in.daily_snapshot.valid ? in.daily_snapshot : in.trigger_snapshot;

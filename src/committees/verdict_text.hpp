@@ -12,7 +12,7 @@ namespace ostrel {
 /// A committee's reason list that can be switched off: the combined decision only reads the
 /// committees' scores and labels, so it runs them without building reason texts nobody keeps.
 class ReasonList {
-public:
+  public:
     ReasonList(std::vector<std::string>& out, bool keep) : out_(out), keep_(keep) {}
 
     bool kept() const { return keep_; }
@@ -26,7 +26,7 @@ public:
         if (keep_) out_.reserve(n);
     }
 
-private:
+  private:
     std::vector<std::string>& out_;
     bool keep_;
 };

@@ -8,7 +8,7 @@
 namespace ostrel {
 
 CommitteeVerdict volatility_committee(const CommitteeInputs& in, const Settings& cfg,
-                                   bool with_reasons) {
+                                      bool with_reasons) {
     CommitteeVerdict v;
     const IndicatorSnapshot& t = in.trigger_snapshot;
     const IndicatorSnapshot& d = in.daily_snapshot;

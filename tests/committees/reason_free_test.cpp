@@ -16,8 +16,8 @@ namespace {
 /// A tape with every field the committees read drawn around its thresholds.
 CommitteeInputs random_inputs(std::mt19937& rng) {
     std::uniform_real_distribution<double> unit(0.0, 1.0);
-    CommitteeInputs in = test::quiet_inputs(unit(rng) < 0.5 ? kStrategyBuyTheDip
-                                                            : kStrategyMeanReversion);
+    CommitteeInputs in =
+        test::quiet_inputs(unit(rng) < 0.5 ? kStrategyBuyTheDip : kStrategyMeanReversion);
     IndicatorSnapshot& t = in.trigger_snapshot;
     t.rsi = 100.0 * unit(rng);
     t.rsi_fast = 100.0 * unit(rng);
