@@ -119,6 +119,9 @@ class Replayer {
             }
         }
         for (auto it = steps.begin(); it != steps.end(); ++it) {
+            if (options_.cancel != nullptr && options_.cancel->load(std::memory_order_relaxed)) {
+                break;
+            }
             const std::int64_t t = *it;
             // Every order decided on the previous closes meets this bar first, so the cash of
             // a fill in one symbol is there for a decision in another.
