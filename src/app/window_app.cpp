@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "app/backtest_window.hpp"
 #include "app/demo.hpp"
 #include "app/frame_loop.hpp"
 #include "app/splash.hpp"
@@ -130,6 +131,7 @@ int run_window(bool demo, const std::optional<std::string>& data_dir, bool intro
     // Built after attach: the demo's token is the engine's session token, never the field's.
     ui::UiState state = ui::make_ui_state(*engine);
     if (demo_status) state.connection.status = *demo_status;
+    state.chart.backtest.runner = window_backtest_runner();
 
     // SIGTERM or Ctrl+C in the terminal close the window the normal way.
     g_close_requested = false;

@@ -2,7 +2,6 @@
 #include "backtest/history.hpp"
 
 #include <algorithm>
-#include <cstdlib>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -63,7 +62,9 @@ std::int64_t ms_of(sim::DayNumber day, int seconds) {
 std::optional<std::int64_t> daily_close_ms(const std::string& date) {
     const auto day = sim::parse_date(date.substr(0, 10));
     if (!day) return std::nullopt;
-    return ms_of(*day, kCloseSeconds);
+    const std::int64_t ms = ms_of(*day, kCloseSeconds);
+    if (ms <= 0) return std::nullopt;  // before 1970: a time the rest of the program reads as none
+    return ms;
 }
 
 std::optional<std::int64_t> intraday_close_ms(const std::string& start) {
@@ -72,7 +73,9 @@ std::optional<std::int64_t> intraday_close_ms(const std::string& start) {
     const auto secs =
         sim::parse_time_of_day(start.substr(11, start.size() >= 19 && start[16] == ':' ? 8 : 5));
     if (!day || !secs) return std::nullopt;
-    return ms_of(*day, *secs) + kBarMs;
+    const std::int64_t ms = ms_of(*day, *secs) + kBarMs;
+    if (ms <= 0) return std::nullopt;
+    return ms;
 }
 
 std::string date_text(std::int64_t ms) {
@@ -89,13 +92,14 @@ std::string time_text(std::int64_t ms) {
 std::expected<BarSeries, std::string> parse_timed_bars(const std::string& text,
                                                        const std::string& time_column,
                                                        bool intraday) {
-    auto bars = parse_bar_csv(text);
-    if (!bars) return std::unexpected(bars.error());
-    std::size_t time_at = 0, close_at = 0;
-    bool header = false;
-    std::size_t kept = 0, line_no = 0, pos = 0;
     std::string_view all(text);
     if (all.starts_with("\xEF\xBB\xBF")) all.remove_prefix(3);
+    // Each row goes through the bar reader on its own, under the header, so a bar and its time
+    // always come from the same row, whichever rows the reader drops.
+    std::string header;
+    std::size_t time_at = 0;
+    BarSeries bars;
+    std::size_t line_no = 0, pos = 0;
     while (pos < all.size()) {
         const std::size_t nl = all.find('\n', pos);
         const std::string_view line = all.substr(pos, nl == std::string_view::npos ? nl : nl - pos);
@@ -103,38 +107,44 @@ std::expected<BarSeries, std::string> parse_timed_bars(const std::string& text,
         ++line_no;
         if (trim(line).empty()) continue;
         const auto fields = split(line);
-        if (!header) {
-            time_at = close_at = fields.size();
-            for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (header.empty()) {
+            time_at = fields.size();
+            for (std::size_t i = 0; i < fields.size() && time_at == fields.size(); ++i) {
                 if (lower(fields[i]) == time_column) time_at = i;
-                if (lower(fields[i]) == "close") close_at = i;
             }
             if (time_at == fields.size()) {
                 return std::unexpected("the header has no '" + time_column + "' column");
             }
-            header = true;
+            header = std::string(line) + "\n";
+            if (auto check = parse_bar_csv(header); !check) return std::unexpected(check.error());
             continue;
         }
-        // The bar parser drops rows whose close is not above 0; drop their times the same way.
-        const std::string close(fields[close_at]);
-        if (!(std::strtod(close.c_str(), nullptr) > 0.0)) continue;
-        if (kept >= bars->size()) break;
-        if (time_at >= fields.size()) {
-            return std::unexpected("line " + std::to_string(line_no) + ": no " + time_column);
+        const std::string where = "line " + std::to_string(line_no) + ": ";
+        auto row = parse_bar_csv(header + std::string(line));
+        if (!row) {
+            // The reader counts the header as line 1 and this row as line 2.
+            const std::string_view message(row.error());
+            const std::string_view own = "line 2: ";
+            return std::unexpected(where + std::string(message.starts_with(own)
+                                                           ? message.substr(own.size())
+                                                           : message));
         }
+        if (row->empty()) continue;  // a close not above 0: dropped, as the reader does
+        if (time_at >= fields.size()) return std::unexpected(where + "no " + time_column);
         const std::string stamp(fields[time_at]);
         const auto ms = intraday ? intraday_close_ms(stamp) : daily_close_ms(stamp);
         if (!ms) {
-            return std::unexpected("line " + std::to_string(line_no) + ": '" + stamp +
-                                   "' is not a " + (intraday ? "date and time" : "date"));
+            return std::unexpected(where + "'" + stamp + "' is not a " +
+                                   (intraday ? "date and time" : "date"));
         }
-        if (kept > 0 && *ms <= (*bars)[kept - 1].time) {
-            return std::unexpected("line " + std::to_string(line_no) +
-                                   ": bars must be oldest first, one per time");
+        if (!bars.empty() && *ms <= bars.back().time) {
+            return std::unexpected(where + "bars must be oldest first, one per time");
         }
-        (*bars)[kept++].time = *ms;
+        Bar bar = row->front();
+        bar.time = *ms;
+        bars.push_back(bar);
     }
-    if (kept != bars->size()) return std::unexpected("the time column does not line up");
+    if (header.empty()) return std::unexpected(std::string("no header line"));
     return bars;
 }
 

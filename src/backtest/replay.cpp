@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <set>
 
@@ -32,6 +33,10 @@ constexpr std::int64_t kDailyLookbackMs = 500 * kDayMs;
 constexpr std::int64_t kIntradayLookbackMs = 40 * kDayMs;
 constexpr std::int64_t kIntradayBarMs = 15 * 60 * 1000;
 constexpr std::int64_t kSessionMs = 390 * 60 * 1000;
+// Day-trade protection counts round trips of the last five weekdays, which never reach back
+// more than eighteen calendar days; fills older than this are dropped from the replay's guard,
+// whose count would otherwise walk every fill since the start at every entry check.
+constexpr std::int64_t kDayTradeMemoryMs = 21 * kDayMs;
 
 struct PendingBuy {
     OrderRequest order;
@@ -56,6 +61,10 @@ struct Lane {
     double atr = 0.0;
     std::string trigger_kinds;  ///< every series that drove a decision, in order
     std::string last_kind;
+    /// The windows handed to the analysis; the daily one comes back after it, so its
+    /// capacity is kept between evaluations.
+    BarSeries intraday_window;
+    BarSeries daily_window;
 };
 
 /// The lane's clock: daily bars before the first 15-minute bar's day, then 15-minute bars.
@@ -91,12 +100,14 @@ void advance_window(const BarSeries& bars, std::int64_t now, std::int64_t lookba
 class Replayer {
   public:
     Replayer(const History& history, const ReplayOptions& options)
-        : options_(options), paper_({}, options.starting_cash), pdt_({}) {
+        : options_(options),
+          paper_({}, options.starting_cash),
+          pdt_(std::make_unique<PdtGuard>(std::filesystem::path())) {
         ctx_.settings = options.settings;
         ctx_.live = false;
         ctx_.pdt_protection = options.settings.enable_pdt_protection;
         ctx_.paper = &paper_;
-        ctx_.pdt = &pdt_;
+        ctx_.pdt = pdt_.get();
         ctx_.clock = [this] { return now_; };
         for (const SymbolHistory& h : history.symbols) {
             Lane lane;
@@ -119,6 +130,9 @@ class Replayer {
             }
         }
         for (auto it = steps.begin(); it != steps.end(); ++it) {
+            if (options_.cancel != nullptr && options_.cancel->load(std::memory_order_relaxed)) {
+                break;
+            }
             const std::int64_t t = *it;
             // Every order decided on the previous closes meets this bar first, so the cash of
             // a fill in one symbol is there for a decision in another.
@@ -136,6 +150,7 @@ class Replayer {
             const auto after = std::next(it);
             if (after == steps.end() || trading_day(*after) != trading_day(t)) {
                 result_.curve.push_back({t, equity()});
+                forget_old_day_trades(t);
             }
         }
         if (options_.progress) options_.progress(done_, total_);
@@ -148,6 +163,22 @@ class Replayer {
     }
 
   private:
+    /// Rebuilds the day-trade guard without the fills too old to count, once they make up
+    /// half of what it holds.
+    void forget_old_day_trades(std::int64_t now) {
+        const std::vector<FillEvent> events = pdt_->events();
+        const auto recent = std::find_if(events.begin(), events.end(), [&](const FillEvent& e) {
+            return e.ts_ms > now - kDayTradeMemoryMs;
+        });
+        const auto old = static_cast<std::size_t>(recent - events.begin());
+        if (old < 16 || old * 2 < events.size()) return;
+        auto fresh = std::make_unique<PdtGuard>(std::filesystem::path());
+        for (auto e = recent; e != events.end(); ++e)
+            fresh->record_at(e->symbol, e->side, e->ts_ms, false);
+        pdt_ = std::move(fresh);
+        ctx_.pdt = pdt_.get();
+    }
+
     double equity() {
         const auto snap = paper_.account_snapshot();
         return (snap ? snap->equity : 0.0) - commissions_;
@@ -229,18 +260,21 @@ class Replayer {
         advance_window(h.intraday, now_, kIntradayLookbackMs, lane.intraday_begin,
                        lane.intraday_end);
         advance_window(h.daily, now_, kDailyLookbackMs, lane.daily_begin, lane.daily_end);
-        const auto slice = [](const BarSeries& bars, std::size_t b,
-                              std::size_t e) -> std::expected<BarSeries, std::string> {
+        // The windows are filled into the lane's buffers and moved out to the analysis.
+        const auto slice = [](const BarSeries& bars, std::size_t b, std::size_t e,
+                              BarSeries& buffer) -> std::expected<BarSeries, std::string> {
             if (b >= e) return std::unexpected(std::string("no bars"));
-            return BarSeries(bars.begin() + static_cast<std::ptrdiff_t>(b),
-                             bars.begin() + static_cast<std::ptrdiff_t>(e));
+            buffer.assign(bars.begin() + static_cast<std::ptrdiff_t>(b),
+                          bars.begin() + static_cast<std::ptrdiff_t>(e));
+            return std::move(buffer);
         };
-        const TriggerSelection selection = select_trigger_series(
+        TriggerSelection selection = select_trigger_series(
             [&](std::string_view interval) -> std::expected<BarSeries, std::string> {
                 if (interval != "15min") return std::unexpected(std::string("no bars"));
-                return slice(h.intraday, lane.intraday_begin, lane.intraday_end);
+                return slice(h.intraday, lane.intraday_begin, lane.intraday_end,
+                             lane.intraday_window);
             },
-            [&] { return slice(h.daily, lane.daily_begin, lane.daily_end); });
+            [&] { return slice(h.daily, lane.daily_begin, lane.daily_end, lane.daily_window); });
 
         paper_.mark_price(h.symbol, bar.close);
         Quote quote;
@@ -248,6 +282,7 @@ class Replayer {
         quote.bid = quote.ask = quote.last = bar.close;
         TickerAnalysis a =
             analyze_ticker(selection, mark_price(quote), market_, h.symbol, options_.settings);
+        lane.daily_window = std::move(selection.daily);
         ++done_;
         ++result_.evaluations;
         if (options_.progress && done_ % 512 == 0) options_.progress(done_, total_);
@@ -292,7 +327,7 @@ class Replayer {
 
     const ReplayOptions& options_;
     SimBroker paper_;
-    PdtGuard pdt_;
+    std::unique_ptr<PdtGuard> pdt_;
     MarketContext market_;
     TradingContext ctx_;
     std::int64_t now_ = 0;

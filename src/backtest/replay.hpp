@@ -1,6 +1,7 @@
 // The replay: history fed bar by bar through the rules that trade, on a paper book of its own.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -20,6 +21,9 @@ struct ReplayOptions {
     double starting_cash = 25000.0;
     /// Called now and then with evaluations done and the total to do.
     std::function<void(std::size_t done, std::size_t total)> progress;
+    /// When set, the replay stops at the next bar's instant once this turns true; what it
+    /// returns then covers the bars replayed so far.
+    const std::atomic<bool>* cancel = nullptr;
 };
 
 /// One booked fill of the paper book, stamped with the replay's clock.

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "engine/engine.hpp"
+#include "ui/backtest_view.hpp"
 #include "ui/chart_drawing.hpp"
 #include "ui/imgui_compat.hpp"
 #include "ui/palette.hpp"
@@ -157,9 +158,27 @@ void draw_chart_tab(Engine& engine, UiState& state) {
     const std::string trigger_name =
         (view.trigger_note.empty() ? std::string("Trigger series") : view.trigger_note) +
         "###trigger";
-    if (radio_button(trigger_name.c_str(), !state.chart.daily)) state.chart.daily = false;
+    ChartTabState& chart = state.chart;
+    if (radio_button(trigger_name.c_str(), !chart.daily && !chart.backtest.shown)) {
+        chart.daily = false;
+        chart.backtest.shown = false;
+    }
     ImGui::SameLine();
-    if (radio_button("Daily", state.chart.daily)) state.chart.daily = true;
+    if (radio_button("Daily", chart.daily && !chart.backtest.shown)) {
+        chart.daily = true;
+        chart.backtest.shown = false;
+    }
+    ImGui::SameLine();
+    if (radio_button("Backtest", chart.backtest.shown)) chart.backtest.shown = true;
+    if (chart.backtest.shown) {
+        std::vector<std::string> symbols;
+        symbols.reserve(rows.size());
+        for (const SymbolState& row : rows)
+            symbols.push_back(row.symbol);
+        draw_backtest_view(engine, symbols, chart.backtest);
+        ImGui::EndChild();
+        return;
+    }
 
     const float avail = ImGui::GetContentRegionAvail().y;
     draw_price_and_volume(view, state.chart.daily, avail * 0.68f);

@@ -69,5 +69,40 @@ TEST(HistoryCsv, FilesThatCannotBeReplayedAreRefusedWithTheReason) {
     EXPECT_FALSE(backtest::load_csv_history(dir / "nowhere", {}, 0));
 }
 
+// A second "close" column decided which rows kept their dates while the bar reader went by the
+// first: one dropped row and one kept row could shift every later date onto the wrong bar.
+TEST(HistoryCsv, EachBarKeepsTheDateOfItsOwnRow) {
+    const auto bars = backtest::parse_timed_bars(
+        "date,open,high,low,close,volume,close\n"
+        "2025-03-03,10,11,9,10.5,100,0\n"  // kept: the first close is above 0
+        "2025-03-04,10,11,9,0,100,7\n"     // dropped
+        "2025-03-05,11,12,10,11.5,100,1\n",
+        "date", false);
+    ASSERT_TRUE(bars) << bars.error();
+    ASSERT_EQ(bars->size(), 2u);
+    EXPECT_EQ(backtest::date_text((*bars)[0].time), "2025-03-03");
+    EXPECT_DOUBLE_EQ((*bars)[0].close, 10.5);
+    EXPECT_EQ(backtest::date_text((*bars)[1].time), "2025-03-05");
+    EXPECT_DOUBLE_EQ((*bars)[1].close, 11.5);
+
+    // A row the bar reader refuses is named by its own line.
+    const auto bad = backtest::parse_timed_bars(
+        "date,open,high,low,close,volume\n\n2025-03-03,1,1,1,1,1\n2025-03-04,1,x,1,1,1\n", "date",
+        false);
+    ASSERT_FALSE(bad);
+    EXPECT_NE(bad.error().find("line 4: high is not a number"), std::string::npos) << bad.error();
+}
+
+// Times at or before 1970 are what the rest of the program takes for "no time".
+TEST(HistoryCsv, DatesBefore1970AreRefused) {
+    EXPECT_FALSE(backtest::daily_close_ms("1969-12-31"));
+    EXPECT_FALSE(backtest::intraday_close_ms("1950-06-01T10:00"));
+    EXPECT_TRUE(backtest::daily_close_ms("1970-01-02"));
+    const auto bars = backtest::parse_timed_bars(
+        "time,open,high,low,close,volume\n1969-07-20 15:00,1,1,1,1,1\n", "time", true);
+    ASSERT_FALSE(bars);
+    EXPECT_NE(bars.error().find("is not a date and time"), std::string::npos) << bars.error();
+}
+
 }  // namespace
 }  // namespace ostrel
