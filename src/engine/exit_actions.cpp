@@ -1,10 +1,12 @@
 // Acting on an exit decision: the first matching situation wins.
 #include "engine/exit_actions.hpp"
 
+#include <algorithm>
 #include <string>
 
 #include "engine/order_submission.hpp"
 #include "engine/protection.hpp"
+#include "engine/sell_sizing.hpp"
 #include "state/price_rules.hpp"
 
 namespace ostrel {
@@ -49,8 +51,15 @@ void act_on_exit(const TradingContext& ctx, SymbolState& s, const ExitDecision& 
                 s, "LIVE discretionary exit held — market closed. GTC stop still rests.");
             return;
         }
+        // Shares under someone else's working sell are not ours to sell a second time.
+        const int sellable = std::min(d.quantity, std::max(0, s.qty - s.foreign_sell_qty));
+        if (sellable < 1) {
+            push_front_reason(s, "Exit held — every share is already under a working sell at "
+                                 "the broker");
+            return;
+        }
         const OrderRequest order =
-            exit_order(s.symbol, d.quantity, side_price(quote, "sell", mark), d.reason);
+            exit_order(s.symbol, sellable, side_price(quote, "sell", mark), d.reason);
         refresh_balances(ctx, "before sell");
         // A stop still resting beside our own sell could sell the same shares twice and leave
         // the account short.
@@ -63,6 +72,10 @@ void act_on_exit(const TradingContext& ctx, SymbolState& s, const ExitDecision& 
         // A refused sell has been logged; marking the lot scaled out (or showing a TRIM line)
         // would claim a sale that never happened and keep the target off for good.
         if (!submit_order(ctx, s, order, atr)) return;
+        // The shares the sell does not take keep a stop at the broker while it works.
+        if (ctx.live && s.qty > sellable && s.stop_price > 0.0) {
+            keep_stop(ctx, s, s.qty - sellable, s.stop_price, mark);
+        }
         std::string tag = "EXIT ";
         if (s.qty > 0) {
             if (d.scale_out) s.scaled_out = true;
