@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "log/activity_log.hpp"
+#include "state/price_rules.hpp"
 
 namespace ostrel {
 namespace {
@@ -75,7 +76,10 @@ void apply_resting(SymbolState& s, Slot slot, const BrokerOrder& o, int position
         s.last_fill_price = o.last_fill_price;
     }
     if (order_filled(o)) {
-        int n = std::max(0, s.qty - position_qty) - booked;
+        // The order's own executed quantity is what it sold; a position that lags the fill
+        // (or a second order filled in the same pass) must not make it count for none.
+        int n = o.exec_quantity > 0.0 ? static_cast<int>(o.exec_quantity)
+                                      : std::max(0, s.qty - position_qty) - booked;
         if (n <= 0 && booked == 0) {
             n = o.quantity > 0 ? o.quantity
                                : (slot == Slot::target ? s.resting_target_qty : s.resting_stop_qty);
@@ -103,6 +107,12 @@ void apply_resting(SymbolState& s, Slot slot, const BrokerOrder& o, int position
         }
     } else if (order_terminal(o.status)) {
         log_info(s.symbol, "GTC " + id + " " + o.status + " — will replace if still long");
+        // A broker that refused the order is not asked for the same one again at once.
+        if (o.status == "rejected" && id == s.resting_stop_id) {
+            s.refused_stop = {s.resting_stop_qty, cent_floor(s.resting_stop_price), 0};
+        } else if (o.status == "rejected") {
+            s.refused_pair = {s.resting_target_qty, cent_ceiling(s.resting_target_price), 0};
+        }
         if (id == s.resting_target_id) {
             forget_resting_target(s);
         } else if (id == s.resting_oco_stop_id) {
