@@ -4,9 +4,11 @@
 #include <algorithm>
 #include <string>
 
+#include "broker/order_words.hpp"
 #include "engine/order_submission.hpp"
 #include "engine/protection.hpp"
 #include "engine/sell_sizing.hpp"
+#include "log/activity_log.hpp"
 #include "state/price_rules.hpp"
 
 namespace ostrel {
@@ -15,6 +17,30 @@ namespace {
 
 bool contains(const std::string& text, const char* word) {
     return text.find(word) != std::string::npos;
+}
+
+/// A live exit sell that has worked for kExitUnfilledPasses evaluations without a fill is
+/// pulled: its shares have no stop while it works, and the tape has left its price behind.
+/// Reconciliation sees the cancel, and the stop rests again before any new exit.
+void pull_unfilled_exit(const TradingContext& ctx, SymbolState& s) {
+    const bool working_exit = ctx.live && is_sell_side(s.pending_side) &&
+                              !s.pending_order_id.empty() &&
+                              order_active(s.pending_status);
+    if (!working_exit) {
+        s.exit_unfilled_passes = 0;
+        return;
+    }
+    if (++s.exit_unfilled_passes < kExitUnfilledPasses) return;
+    s.exit_unfilled_passes = 0;
+    IBroker* broker = ctx.broker();
+    if (!broker) return;
+    const ActionResult r = broker->cancel(s.pending_order_id);
+    if (r) {
+        log_info(s.symbol, "Exit limit " + s.pending_order_id +
+                               " unfilled — pulled; the stop rests again before a new exit");
+    } else {
+        log_info(s.symbol, "Pull of exit limit " + s.pending_order_id + ": " + r.error());
+    }
 }
 
 }  // namespace
@@ -26,8 +52,12 @@ void act_on_exit(const TradingContext& ctx, SymbolState& s, const ExitDecision& 
         std::string line = "Ticker frozen until fill " + s.pending_order_id;
         if (!s.pending_status.empty()) line += " (" + s.pending_status + ")";
         push_front_reason(s, std::move(line));
+        pull_unfilled_exit(ctx, s);
         return;
     }
+    s.exit_unfilled_passes = 0;
+    const bool stop_rests = !s.resting_stop_id.empty() || !s.resting_oco_stop_id.empty();
+    if (stop_rests) s.exit_lapsed = false;
     if (d.quantity > 0) {
         const int covered = (s.resting_stop_id.empty() ? 0 : s.resting_stop_qty) +
                             (s.resting_oco_stop_id.empty() ? 0 : s.resting_oco_stop_qty);
@@ -44,6 +74,12 @@ void act_on_exit(const TradingContext& ctx, SymbolState& s, const ExitDecision& 
             push_front_reason(
                 s,
                 "PDT protection: same-day profit take held — stop still rests; runner overnight");
+            return;
+        }
+        if (ctx.live && s.exit_lapsed && !stop_rests) {
+            // The last exit did not fill: the stop goes back first, then a new exit may follow.
+            push_front_reason(s, "Exit limit lapsed unfilled — the stop rests again before a "
+                                 "new exit");
             return;
         }
         if (ctx.live && !market_open) {

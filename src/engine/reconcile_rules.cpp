@@ -51,6 +51,9 @@ void apply_pending(SymbolState& s, const BrokerOrder& o, const ReconcileView& vi
     } else if (order_terminal(o.status)) {
         log_error(s.symbol,
                   "Order " + s.pending_order_id + " " + o.status + " — not booking a guessed fill");
+        // An exit that ended unfilled hands its shares back to the stop before another exit.
+        if (is_sell_side(s.pending_side)) s.exit_lapsed = true;
+        s.exit_unfilled_passes = 0;
         s.order_in_flight = false;
         s.pending_order_id.clear();
         s.pending_side.clear();

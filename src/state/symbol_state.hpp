@@ -66,6 +66,8 @@ struct SymbolState {
     int unsettled_position = 0;  ///< the position reading that still included them
     RefusedOrder refused_stop;   ///< the last refused resting stop
     RefusedOrder refused_pair;   ///< the last refused OCO target/stop pair
+    int exit_unfilled_passes = 0;  ///< evaluations our working exit sell has gone unfilled
+    bool exit_lapsed = false;      ///< an exit sell ended unfilled; the stop rests before the next
 
     // Analysis.
     std::string strategy = "Standard";

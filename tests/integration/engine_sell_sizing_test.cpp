@@ -119,5 +119,41 @@ TEST_F(EngineSellSizing, ARefusedStopWaitsAFewPassesUnlessItChanges) {
     EXPECT_FALSE(state().resting_stop_id.empty());
 }
 
+TEST_F(EngineSellSizing, AnExitLimitLeftBehindByTheTapeGivesItsSharesBackToTheStop) {
+    rsi_ = 75.0;  // exhausted: a give-back of the peak is a wave rolling over
+    start_holding(30);
+    for (int i = 0; i < 4 && state().resting_stop_id.empty(); ++i)
+        pass();
+    ASSERT_FALSE(state().resting_stop_id.empty());
+
+    // The wave rolls over at 49.20: the stops make way for a day-limit sell of the whole lot,
+    // and the tape has fallen away from that price by the time it arrives, so it works unfilled.
+    ASSERT_TRUE(sim_->set_price("AAPL", 49.2));
+    refresh_quotes();
+    ASSERT_TRUE(sim_->set_price("AAPL", 48.5));
+    engine_->tick();
+    engine_->reconcile();
+    SymbolState s = state();
+    ASSERT_FALSE(s.pending_order_id.empty());
+    ASSERT_EQ(s.pending_side, "sell");
+    const std::string exit_id = s.pending_order_id;
+    int most_under_stops = 0;
+    for (int i = 0; i < 8; ++i) {
+        pass();
+        EXPECT_LE(promised(), held()) << "pass " << i;
+        int under_stops = 0;
+        for (const auto& o : sim_->orders()) {
+            if (o.symbol == "AAPL" && o.side == "sell" && o.type == "stop" && o.status == "open")
+                under_stops += o.quantity - o.exec_quantity;
+        }
+        most_under_stops = std::max(most_under_stops, under_stops);
+    }
+    const auto exit = sim_->order(std::stoll(exit_id));
+    ASSERT_TRUE(exit.has_value());
+    EXPECT_EQ(exit->status, "canceled");
+    EXPECT_EQ(most_under_stops, 30) << "the lot was never under a stop again";
+    EXPECT_EQ(testing::count_logged("AAPL", "Exit limit " + exit_id + " unfilled — pulled"), 1);
+}
+
 }  // namespace
 }  // namespace ostrel
