@@ -24,8 +24,7 @@ bool contains(const std::string& text, const char* word) {
 /// Reconciliation sees the cancel, and the stop rests again before any new exit.
 void pull_unfilled_exit(const TradingContext& ctx, SymbolState& s) {
     const bool working_exit = ctx.live && is_sell_side(s.pending_side) &&
-                              !s.pending_order_id.empty() &&
-                              order_active(s.pending_status);
+                              !s.pending_order_id.empty() && order_active(s.pending_status);
     if (!working_exit) {
         s.exit_unfilled_passes = 0;
         return;
@@ -78,8 +77,9 @@ void act_on_exit(const TradingContext& ctx, SymbolState& s, const ExitDecision& 
         }
         if (ctx.live && s.exit_lapsed && !stop_rests) {
             // The last exit did not fill: the stop goes back first, then a new exit may follow.
-            push_front_reason(s, "Exit limit lapsed unfilled — the stop rests again before a "
-                                 "new exit");
+            push_front_reason(s,
+                              "Exit limit lapsed unfilled — the stop rests again before a "
+                              "new exit");
             return;
         }
         if (ctx.live && !market_open) {
@@ -90,8 +90,9 @@ void act_on_exit(const TradingContext& ctx, SymbolState& s, const ExitDecision& 
         // Shares under someone else's working sell are not ours to sell a second time.
         const int sellable = std::min(d.quantity, std::max(0, s.qty - s.foreign_sell_qty));
         if (sellable < 1) {
-            push_front_reason(s, "Exit held — every share is already under a working sell at "
-                                 "the broker");
+            push_front_reason(s,
+                              "Exit held — every share is already under a working sell at "
+                              "the broker");
             return;
         }
         const OrderRequest order =

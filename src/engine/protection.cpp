@@ -140,8 +140,9 @@ void keep_stop(const TradingContext& ctx, SymbolState& s, int w, double stop, do
     }
 
     if (s.resting_stop_id.empty() && hold_refused_retry(s.refused_stop, w, cent_floor(stop))) {
-        s.reasons.push_back("GTC stop refused by the broker — sent again when it changes or "
-                            "in a few passes");
+        s.reasons.push_back(
+            "GTC stop refused by the broker — sent again when it changes or "
+            "in a few passes");
         return;
     }
     if (!free_slot_for_replacement(ctx, s.symbol, s.resting_stop_id)) return;
@@ -183,8 +184,9 @@ void place_oco(const TradingContext& ctx, SymbolState& s, int f, double target, 
     f = std::min(f, free_shares(s, SellFor::pair));
     if (f < 1) return;
     if (hold_refused_retry(s.refused_pair, f, cent_ceiling(target))) {
-        s.reasons.push_back("GTC target pair refused by the broker — sent again when it "
-                            "changes or in a few passes");
+        s.reasons.push_back(
+            "GTC target pair refused by the broker — sent again when it "
+            "changes or in a few passes");
         return;
     }
     OrderRequest req;

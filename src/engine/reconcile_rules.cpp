@@ -142,8 +142,10 @@ void note_unsettled_sale(SymbolState& s, const ReconcileView& view, int qty_befo
     if (basis <= expected) return;
     s.sold_unsettled = basis - expected;
     s.unsettled_position = basis;
-    log_info(s.symbol, "Sold " + std::to_string(sold) + " — the broker's position does not show "
-                           "it yet; the lot counts " + std::to_string(expected));
+    log_info(s.symbol, "Sold " + std::to_string(sold) +
+                           " — the broker's position does not show "
+                           "it yet; the lot counts " +
+                           std::to_string(expected));
 }
 
 /// The broker's position less sold shares it does not show yet.
@@ -167,8 +169,9 @@ int settled_position(SymbolState& s, int reported) {
 
 void apply_position(SymbolState& s, const ReconcileView& view, ReconcileOutcome& out) {
     const auto it = view.positions.find(s.symbol);
-    const int held =
-        it != view.positions.end() && it->second.quantity > 0 ? settled_position(s, it->second.quantity) : 0;
+    const int held = it != view.positions.end() && it->second.quantity > 0
+                         ? settled_position(s, it->second.quantity)
+                         : 0;
     if (held > 0) {
         const BrokerPosition& p = it->second;
         const int old_qty = s.qty;

@@ -61,11 +61,11 @@ struct SymbolState {
     int resting_oco_stop_qty = 0;
 
     // What the broker holds that the lot does not show on its own (kept in memory only).
-    int foreign_sell_qty = 0;    ///< shares under working sells at the broker that are not ours
-    int sold_unsettled = 0;      ///< shares our booked sells took that the position still shows
-    int unsettled_position = 0;  ///< the position reading that still included them
-    RefusedOrder refused_stop;   ///< the last refused resting stop
-    RefusedOrder refused_pair;   ///< the last refused OCO target/stop pair
+    int foreign_sell_qty = 0;      ///< shares under working sells at the broker that are not ours
+    int sold_unsettled = 0;        ///< shares our booked sells took that the position still shows
+    int unsettled_position = 0;    ///< the position reading that still included them
+    RefusedOrder refused_stop;     ///< the last refused resting stop
+    RefusedOrder refused_pair;     ///< the last refused OCO target/stop pair
     int exit_unfilled_passes = 0;  ///< evaluations our working exit sell has gone unfilled
     bool exit_lapsed = false;      ///< an exit sell ended unfilled; the stop rests before the next
 

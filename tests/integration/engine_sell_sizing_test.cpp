@@ -25,8 +25,8 @@ class EngineSellSizing : public testing::EngineOnSim {
         std::map<std::int64_t, int> pairs;
         int single = 0;
         for (const auto& o : sim_->orders()) {
-            const bool working = o.status == "open" || o.status == "pending" ||
-                                 o.status == "partially_filled";
+            const bool working =
+                o.status == "open" || o.status == "pending" || o.status == "partially_filled";
             if (o.symbol != "AAPL" || o.side != "sell" || !working) continue;
             if (o.order_class == "oco" && o.parent_id == 0) continue;
             const int open = o.quantity - o.exec_quantity;
