@@ -22,9 +22,11 @@ set_target_properties(PkgConfig::SQLITE3 PROPERTIES
     IMPORTED_LOCATION "${prefix}/lib/libsqlite3.a"
     INTERFACE_INCLUDE_DIRECTORIES "${prefix}/include")
 
-# WinHTTP for REST and the quote stream, the shell for opening web pages.
+# WinHTTP for REST and the quote stream, the shell for opening web pages, Media Foundation
+# for the intro clip.
 add_library(ostrel_windows_system INTERFACE)
-target_link_libraries(ostrel_windows_system INTERFACE winhttp ws2_32 shell32 ole32)
+target_link_libraries(ostrel_windows_system INTERFACE winhttp ws2_32 shell32 ole32 mfplat
+                      mfreadwrite mfuuid)
 
 if(OSTREL_BUILD_GUI)
     add_library(PkgConfig::GLFW3 STATIC IMPORTED)
@@ -42,3 +44,5 @@ if(OSTREL_BUILD_GUI)
 endif()
 
 list(APPEND CMAKE_PREFIX_PATH "${prefix}")
+# The programs sit together at the top of the build folder, as they will in the package.
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}")

@@ -1,29 +1,48 @@
 // Writing the built-in intro clip where the player can read it.
 #include "app/intro_clip.hpp"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
 
+#include "platform/file_replace.hpp"
 #include "platform/paths.hpp"
 
+#ifndef _WIN32
 // The build links the clip into the program under these names (see packaging/); programs
 // without it, such as the tests, see null addresses and play no intro.
 extern "C" {
 extern const std::uint8_t ostrel_intro_clip_begin[] __attribute__((weak));
 extern const std::uint8_t ostrel_intro_clip_end[] __attribute__((weak));
 }
+#endif
 
 namespace fs = std::filesystem;
 
 namespace ostrel {
 namespace {
 
+#ifdef _WIN32
+// The temporary folder lies in the user's own profile here.
+bool own_folder(const std::string& dir) {
+    std::error_code ec;
+    return platform::create_folder(dir) && fs::is_directory(fs::symlink_status(dir, ec));
+}
+
+bool write_whole(const std::string& path, std::span<const std::uint8_t> bytes) {
+    const std::string text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return platform::replace_file(path, text) == platform::ReplaceOutcome::done;
+}
+#else
 // The folder is shared by every user of the machine: use it only when it is ours.
 bool own_folder(const std::string& dir) {
     ::mkdir(dir.c_str(), 0700);
@@ -51,6 +70,7 @@ bool write_whole(const std::string& path, std::span<const std::uint8_t> bytes) {
     }
     return true;
 }
+#endif
 
 std::optional<std::uintmax_t> file_size(const std::string& path) {
     std::error_code ec;
@@ -63,8 +83,19 @@ std::optional<std::uintmax_t> file_size(const std::string& path) {
 }  // namespace
 
 std::span<const std::uint8_t> embedded_intro_clip() {
+#ifdef _WIN32
+    // Resource 102 of the executable (see packaging/); test programs carry none.
+    HRSRC found = ::FindResourceW(nullptr, MAKEINTRESOURCEW(102), MAKEINTRESOURCEW(10));
+    if (found == nullptr) return {};
+    HGLOBAL loaded = ::LoadResource(nullptr, found);
+    const DWORD size = ::SizeofResource(nullptr, found);
+    const void* bytes = loaded != nullptr ? ::LockResource(loaded) : nullptr;
+    if (bytes == nullptr || size == 0) return {};
+    return {static_cast<const std::uint8_t*>(bytes), size};
+#else
     if (ostrel_intro_clip_begin == nullptr || ostrel_intro_clip_end == nullptr) return {};
     return {ostrel_intro_clip_begin, ostrel_intro_clip_end};
+#endif
 }
 
 std::string temporary_folder() {

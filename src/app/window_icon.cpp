@@ -7,6 +7,13 @@
 #include <cmath>
 
 namespace ostrel {
+
+#ifdef _WIN32
+void set_native_window_icon(GLFWwindow* window);  // window_icon_win32.cpp
+#else
+static void set_native_window_icon(GLFWwindow*) {}
+#endif
+
 namespace {
 
 struct Rgb {
@@ -77,15 +84,24 @@ std::vector<std::uint8_t> make_icon_pixels(int size) {
     return pixels;
 }
 
+#ifndef _WIN32
+std::vector<std::uint8_t> read_icon_resource(int) {
+    return {};
+}
+#endif
+
 void set_window_icon(GLFWwindow* window) {
     std::vector<std::vector<std::uint8_t>> buffers;
     std::vector<GLFWimage> images;
-    for (int size : kIconSizes)
-        buffers.push_back(make_icon_pixels(size));
+    for (int size : kIconSizes) {
+        auto pixels = read_icon_resource(size);
+        buffers.push_back(pixels.empty() ? make_icon_pixels(size) : std::move(pixels));
+    }
     for (std::size_t i = 0; i < buffers.size(); ++i) {
         images.push_back(GLFWimage{kIconSizes[i], kIconSizes[i], buffers[i].data()});
     }
     glfwSetWindowIcon(window, static_cast<int>(images.size()), images.data());
+    set_native_window_icon(window);
 }
 
 }  // namespace ostrel

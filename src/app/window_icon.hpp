@@ -14,7 +14,12 @@ inline constexpr int kIconSizes[] = {16, 24, 32, 48, 64, 128, 256};
 /// The icon at `size` x `size` pixels, RGBA, 8 bits per channel, rows top to bottom.
 std::vector<std::uint8_t> make_icon_pixels(int size);
 
-/// Sets every size of the icon on the window; the window system picks the best fit.
+/// Sets every size of the icon on the window; the window system picks the best fit. On
+/// Windows the pictures come from the program's icon resource when it has one.
 void set_window_icon(GLFWwindow* window);
+
+/// The program's icon resource at `size` x `size`, RGBA like make_icon_pixels; empty when the
+/// program carries none (always empty off Windows).
+std::vector<std::uint8_t> read_icon_resource(int size);
 
 }  // namespace ostrel

@@ -2,6 +2,7 @@
 #include "backtest/raster.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #pragma GCC diagnostic push
@@ -66,7 +67,9 @@ void Canvas::line(double x0, double y0, double x1, double y1, Rgb c, double thic
 
 void Canvas::text(int x, int y, const std::string& s, Rgb c, int scale) {
     std::string copy = s;
-    static thread_local std::vector<char> buffer(64 * 1024);
+    // Trivially destructible: thread-local objects with destructors crash at thread exit on
+    // mingw-w64's runtime.
+    static thread_local std::array<char, 64 * 1024> buffer;
     unsigned char color[4] = {255, 255, 255, 255};
     const int quads = stb_easy_font_print(0, 0, copy.data(), color, buffer.data(),
                                           static_cast<int>(buffer.size()));

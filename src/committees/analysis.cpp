@@ -38,16 +38,20 @@ TickerAnalysis analyze_ticker(const TriggerSelection& sel, double mark, const Ma
     }
     out.strategy = choose_strategy(out.daily_snapshot, price, settings);
 
-    // The snapshots travel into the inputs and back out, so only the fast slot is a copy.
+    // The snapshots travel into the inputs and back out, so only the fast slot is a copy, and
+    // a copy without the zones: the committees read only its fast RSI and volume there.
     CommitteeInputs in;
+    std::vector<PriceZone> zones = std::move(out.trigger_snapshot.zones);
     in.fast_snapshot = out.trigger_snapshot;
+    out.trigger_snapshot.zones = std::move(zones);
     in.trigger_snapshot = std::move(out.trigger_snapshot);
     in.daily_snapshot = std::move(out.daily_snapshot);
     in.market = market;
     in.symbol = symbol;
-    in.strategy = out.strategy;
+    in.strategy = std::move(out.strategy);
     in.price = price;
     out.decision = decide(in, settings);
+    out.strategy = std::move(in.strategy);
     out.trigger_snapshot = std::move(in.trigger_snapshot);
     out.daily_snapshot = std::move(in.daily_snapshot);
     return out;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "committees/committees.hpp"
@@ -21,7 +22,12 @@ void penalty_step(double& score, const std::string& name, double& penalty,
     if (score != 0.0) return;
     score = 50.0;
     penalty += 15.0;
-    reasons.push_back("PENALTY: " + name + " (-15)");
+    std::string text;
+    text.reserve(name.size() + 16);
+    text += "PENALTY: ";
+    text += name;
+    text += " (-15)";
+    reasons.push_back(std::move(text));
 }
 
 Vote raw_vote(double score, const Settings& cfg) {
@@ -151,13 +157,15 @@ std::string choose_strategy(const IndicatorSnapshot& daily, double price, const 
 
 FinalDecision decide(const CommitteeInputs& in, const Settings& cfg) {
     CommitteeVerdicts v;
-    v.momentum = momentum_committee(in, cfg);
+    // The combination reads only scores and labels (and the momentum reasons of an incoherent
+    // tape, which that verdict always carries), so the committees skip their reason texts.
+    v.momentum = momentum_committee(in, cfg, false);
     if (v.momentum.momentum_label == "NO DATA") return no_tape_decision();
-    v.trend = trend_committee(in, cfg);
-    v.volatility = volatility_committee(in, cfg);
-    v.flow = flow_committee(in, cfg);
-    v.pattern = pattern_committee(in);
-    v.macro = macro_committee(in, cfg);
+    v.trend = trend_committee(in, cfg, false);
+    v.volatility = volatility_committee(in, cfg, false);
+    v.flow = flow_committee(in, cfg, false);
+    v.pattern = pattern_committee(in, false);
+    v.macro = macro_committee(in, cfg, false);
     return combine_verdicts(v, in, cfg);
 }
 
@@ -249,12 +257,16 @@ FinalDecision combine_verdicts(const CommitteeVerdicts& v, const CommitteeInputs
                 vote = Vote::kNone;
             }
         }
-        if (vote == Vote::kBull) {
-            ++d.bulls;
-            d.reasons.push_back(std::string(seat.name) + " " + seat.label);
-        } else if (vote == Vote::kBear) {
-            ++d.bears;
-            d.reasons.push_back(std::string(seat.name) + " against (" + seat.label + ")");
+        if (vote == Vote::kBull || vote == Vote::kBear) {
+            const bool bull = vote == Vote::kBull;
+            ++(bull ? d.bulls : d.bears);
+            std::string text;
+            text.reserve(seat.label.size() + 24);
+            text += seat.name;
+            text += bull ? " " : " against (";
+            text += seat.label;
+            if (!bull) text += ")";
+            d.reasons.push_back(std::move(text));
         } else {
             ++d.neutrals;
         }

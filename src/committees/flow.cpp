@@ -1,15 +1,16 @@
 // Flow committee: toxic one-sided flow, relative volume, volume bursts and absorption.
 #include <string>
+#include <utility>
 
 #include "committees/committees.hpp"
 #include "committees/verdict_text.hpp"
 
 namespace ostrel {
 
-CommitteeVerdict flow_committee(const CommitteeInputs& in, const Settings& cfg) {
+CommitteeVerdict flow_committee(const CommitteeInputs& in, const Settings& cfg, bool with_reasons) {
     CommitteeVerdict v;
     const IndicatorSnapshot& t = in.trigger_snapshot;
-    auto& reasons = v.reasons;
+    ReasonList reasons(v.reasons, with_reasons);
     double s = 50.0;
     std::string label = "NORMAL";
     if (t.flow_toxicity > cfg.VPIN_CDF_THRESHOLD) {
@@ -36,7 +37,7 @@ CommitteeVerdict flow_committee(const CommitteeInputs& in, const Settings& cfg) 
         if (label != "TOXIC") label = "ABSORPTION";
     }
     v.flow_score = clamp_score(s);
-    v.flow_label = label;
+    v.flow_label = std::move(label);
     return v;
 }
 

@@ -1,6 +1,7 @@
 // Macro committee: systemic co-movement, correlation regime, sector leadership and gamma.
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "committees/committees.hpp"
@@ -8,7 +9,8 @@
 
 namespace ostrel {
 
-CommitteeVerdict macro_committee(const CommitteeInputs& in, const Settings& cfg) {
+CommitteeVerdict macro_committee(const CommitteeInputs& in, const Settings& cfg,
+                                 bool with_reasons) {
     CommitteeVerdict v;
     const MarketContext& m = in.market;
     if (m.pc1 > cfg.systemic_risk_level) {
@@ -17,7 +19,7 @@ CommitteeVerdict macro_committee(const CommitteeInputs& in, const Settings& cfg)
         v.reasons = {"BLOCKED: Systemic Risk (PC1)"};
         return v;
     }
-    auto& reasons = v.reasons;
+    ReasonList reasons(v.reasons, with_reasons);
     std::string label = "NEUTRAL";
     double s = 50.0;
     if (cfg.low_correlation_level > m.pc1) {
@@ -43,7 +45,7 @@ CommitteeVerdict macro_committee(const CommitteeInputs& in, const Settings& cfg)
         label = "POS GAMMA";
     }
     v.macro_score = clamp_score(s);
-    v.macro_label = label;
+    v.macro_label = std::move(label);
     return v;
 }
 

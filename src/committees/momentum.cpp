@@ -1,5 +1,6 @@
 // Momentum committee: RSI against the strategy, oscillator extremes, MACD, bands and coherence.
 #include <string>
+#include <utility>
 
 #include "committees/committees.hpp"
 #include "committees/verdict_text.hpp"
@@ -14,7 +15,8 @@ bool is_neutral_or_bullish(const std::string& label) {
 
 }  // namespace
 
-CommitteeVerdict momentum_committee(const CommitteeInputs& in, const Settings& cfg) {
+CommitteeVerdict momentum_committee(const CommitteeInputs& in, const Settings& cfg,
+                                    bool with_reasons) {
     CommitteeVerdict v;
     const IndicatorSnapshot& t = in.trigger_snapshot;
     if (!t.valid) {
@@ -27,7 +29,7 @@ CommitteeVerdict momentum_committee(const CommitteeInputs& in, const Settings& c
     const bool mr = in.strategy == kStrategyMeanReversion;
     double s = 50.0;
     std::string label = "NEUTRAL";
-    auto& reasons = v.reasons;
+    ReasonList reasons(v.reasons, with_reasons);
     reasons.reserve(10);
     auto relabel = [&label](const char* word) {
         if (label == "NEUTRAL") label = word;
@@ -55,7 +57,7 @@ CommitteeVerdict momentum_committee(const CommitteeInputs& in, const Settings& c
             label = "OVERSOLD";
         } else if (rsi > 60.0) {
             s = 25.0;
-            reasons.push_back("RSI Too High (" + truncated_text(rsi) + ")");
+            if (reasons.kept()) reasons.push_back("RSI Too High (" + truncated_text(rsi) + ")");
             label = "OVERBOUGHT (BAD)";
         }
     }
@@ -63,7 +65,7 @@ CommitteeVerdict momentum_committee(const CommitteeInputs& in, const Settings& c
     const double k = t.stoch_k;
     if (k < cfg.stoch_oversold) {
         s += 10.0;
-        reasons.push_back("Stoch Oversold (" + truncated_text(k) + ")");
+        if (reasons.kept()) reasons.push_back("Stoch Oversold (" + truncated_text(k) + ")");
         relabel("OVERSOLD");
     } else if (k > cfg.stoch_overbought && !btd) {
         s -= 10.0;
@@ -78,7 +80,7 @@ CommitteeVerdict momentum_committee(const CommitteeInputs& in, const Settings& c
     const double w = t.williams_r;
     if (w < cfg.willr_oversold) {
         s += 10.0;
-        reasons.push_back("Will%R Oversold (" + truncated_text(w) + ")");
+        if (reasons.kept()) reasons.push_back("Will%R Oversold (" + truncated_text(w) + ")");
     } else if (w > cfg.willr_overbought && !btd) {
         s -= 5.0;
         reasons.push_back("Will%R Overbought");
@@ -134,7 +136,7 @@ CommitteeVerdict momentum_committee(const CommitteeInputs& in, const Settings& c
         return v;
     }
     v.momentum_score = clamp_score(s);
-    v.momentum_label = label;
+    v.momentum_label = std::move(label);
     return v;
 }
 

@@ -1,15 +1,16 @@
 // Pattern committee: scores the bullish chart patterns of the trigger tape.
 #include <string>
+#include <utility>
 
 #include "committees/committees.hpp"
 #include "committees/verdict_text.hpp"
 
 namespace ostrel {
 
-CommitteeVerdict pattern_committee(const CommitteeInputs& in) {
+CommitteeVerdict pattern_committee(const CommitteeInputs& in, bool with_reasons) {
     CommitteeVerdict v;
     const IndicatorSnapshot& t = in.trigger_snapshot;
-    auto& reasons = v.reasons;
+    ReasonList reasons(v.reasons, with_reasons);
     double s = 50.0;
     std::string label = "NONE";
     if (t.dragon == "DRAGON_BULL_CONFIRMED") {
@@ -39,7 +40,7 @@ CommitteeVerdict pattern_committee(const CommitteeInputs& in) {
         label = "QM LEVEL";
     }
     v.pattern_score = clamp_score(s);
-    v.pattern_label = label;
+    v.pattern_label = std::move(label);
     return v;
 }
 

@@ -6,8 +6,6 @@
 #include <string>
 #include <utility>
 
-#include "market/number_text.hpp"
-
 namespace ostrel {
 
 namespace {
@@ -20,11 +18,25 @@ const char* action_suffix(const std::string& action) {
     return "";
 }
 
-std::string score_integer(double final) {
-    // `final` is clamped to 0..100, so the integer part always fits.
+/// Appends the integer part of the score; `final` is clamped to 0..100, so it always fits.
+void append_score_integer(std::string& out, double final) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%.0f", std::isfinite(final) ? std::trunc(final) + 0.0 : 0.0);
-    return buf;
+    out += buf;
+}
+
+/// Appends "%.2f" of `v`.
+void append_two_decimals(std::string& out, double v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.2f", v);
+    out += buf;
+}
+
+/// Appends `v` as a default-formatted stream writes it (six significant digits, "%g").
+void append_stream_number(std::string& out, double v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*g", 6, v);
+    out += buf;
 }
 
 }  // namespace
@@ -38,30 +50,76 @@ void write_trade_card(FinalDecision& d, const CardFacts& f, const Settings& cfg)
     }
     const double reward = cfg.atr_stop_mult > 0.0 ? cfg.atr_profit_mult / cfg.atr_stop_mult : 0.0;
 
-    d.thesis = d.action + "  " + d.window + action_suffix(d.action);
-    if (d.trigger) d.thesis += "  · " + d.momentum_label;
+    // Each line is written into one buffer reserved up front, so it costs one allocation.
+    std::string thesis;
+    thesis.reserve(96);
+    thesis += d.action;
+    thesis += "  ";
+    thesis += d.window;
+    thesis += action_suffix(d.action);
+    if (d.trigger) {
+        thesis += "  · ";
+        thesis += d.momentum_label;
+    }
+    d.thesis = std::move(thesis);
 
-    std::string setup = "LONG  entry ~" + two_decimals(f.price);
-    if (stop > 0.0)
-        setup += "  |  SL " + two_decimals(stop) + " (" + two_decimals(cfg.atr_stop_mult) + " ATR)";
-    if (target > 0.0)
-        setup += "  |  TP1 " + two_decimals(target) + " (" + two_decimals(reward) + "R scale 1/3)";
-    setup += "  |  TP2 trail peak-" + two_decimals(cfg.trail_atr_mult) + " ATR";
-    setup += "  |  risk " + two_decimals(cfg.max_dollar_risk_pct) + "%–" +
-             two_decimals(cfg.max_trade_risk_pct) + "% equity";
+    std::string setup;
+    setup.reserve(192);
+    setup += "LONG  entry ~";
+    append_two_decimals(setup, f.price);
+    if (stop > 0.0) {
+        setup += "  |  SL ";
+        append_two_decimals(setup, stop);
+        setup += " (";
+        append_two_decimals(setup, cfg.atr_stop_mult);
+        setup += " ATR)";
+    }
+    if (target > 0.0) {
+        setup += "  |  TP1 ";
+        append_two_decimals(setup, target);
+        setup += " (";
+        append_two_decimals(setup, reward);
+        setup += "R scale 1/3)";
+    }
+    setup += "  |  TP2 trail peak-";
+    append_two_decimals(setup, cfg.trail_atr_mult);
+    setup += " ATR";
+    setup += "  |  risk ";
+    append_two_decimals(setup, cfg.max_dollar_risk_pct);
+    setup += "%–";
+    append_two_decimals(setup, cfg.max_trade_risk_pct);
+    setup += "% equity";
     d.setup = std::move(setup);
 
-    d.logic = "Daily " + d.trend_label + " / " + f.strategy + ". Trigger " + d.momentum_label +
-              " on RSI/MACD/stoch or liquidity reclaim. Location " + d.volatility_label +
-              ", flow " + d.flow_label + ", pattern " + d.pattern_label + ". Score " +
-              score_integer(d.final) + ".";
+    std::string logic;
+    logic.reserve(256);
+    logic += "Daily ";
+    logic += d.trend_label;
+    logic += " / ";
+    logic += f.strategy;
+    logic += ". Trigger ";
+    logic += d.momentum_label;
+    logic += " on RSI/MACD/stoch or liquidity reclaim. Location ";
+    logic += d.volatility_label;
+    logic += ", flow ";
+    logic += d.flow_label;
+    logic += ", pattern ";
+    logic += d.pattern_label;
+    logic += ". Score ";
+    append_score_integer(logic, d.final);
+    logic += ".";
+    d.logic = std::move(logic);
 
-    std::string risk =
+    std::string risk;
+    risk.reserve(192);
+    risk +=
         "Invalidation: trail/ATR stop, death cross vs 200-DMA, chaos/entropy, or BEAR_VOLATILE. ";
     if (f.toxic) risk += "VPIN elevated. ";
     if (f.systemic) risk += "Systemic risk. ";
     if (f.incoherent) risk += "Tape incoherent. ";
-    risk += "Do not scale before " + stream_number(cfg.min_rr > 0.0 ? cfg.min_rr : 2.0) + "R.";
+    risk += "Do not scale before ";
+    append_stream_number(risk, cfg.min_rr > 0.0 ? cfg.min_rr : 2.0);
+    risk += "R.";
     d.risk = std::move(risk);
 
     d.reasons.insert(d.reasons.begin(), d.thesis);

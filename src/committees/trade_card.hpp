@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "committees/decision.hpp"
 #include "config/settings.hpp"
@@ -11,8 +12,8 @@ namespace ostrel {
 /// What the card needs besides the decision itself.
 struct CardFacts {
     double price = 0.0;
-    double atr = 0.0;  ///< daily ATR when above 0, else the trigger ATR
-    std::string strategy;
+    double atr = 0.0;           ///< daily ATR when above 0, else the trigger ATR
+    std::string_view strategy;  ///< refers to the inputs' strategy
     bool toxic = false;
     bool systemic = false;
     bool incoherent = false;

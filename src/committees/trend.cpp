@@ -1,12 +1,14 @@
 // Trend committee: the daily tape against Kalman, directional movement, averages and Hurst.
 #include <string>
+#include <utility>
 
 #include "committees/committees.hpp"
 #include "committees/verdict_text.hpp"
 
 namespace ostrel {
 
-CommitteeVerdict trend_committee(const CommitteeInputs& in, const Settings& cfg) {
+CommitteeVerdict trend_committee(const CommitteeInputs& in, const Settings& cfg,
+                                 bool with_reasons) {
     CommitteeVerdict v;
     const IndicatorSnapshot& tape =
         in.daily_snapshot.valid ? in.daily_snapshot : in.trigger_snapshot;
@@ -18,7 +20,7 @@ CommitteeVerdict trend_committee(const CommitteeInputs& in, const Settings& cfg)
 
     double s = 50.0;
     std::string label = "WEAK/CHOP";
-    auto& reasons = v.reasons;
+    ReasonList reasons(v.reasons, with_reasons);
 
     if (price > kalman) {
         s = 65.0;
@@ -73,7 +75,7 @@ CommitteeVerdict trend_committee(const CommitteeInputs& in, const Settings& cfg)
         }
     }
     v.trend_score = clamp_score(s);
-    v.trend_label = label;
+    v.trend_label = std::move(label);
     return v;
 }
 

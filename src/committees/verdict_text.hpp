@@ -4,8 +4,32 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace ostrel {
+
+/// A committee's reason list that can be switched off: the combined decision only reads the
+/// committees' scores and labels, so it runs them without building reason texts nobody keeps.
+class ReasonList {
+  public:
+    ReasonList(std::vector<std::string>& out, bool keep) : out_(out), keep_(keep) {}
+
+    bool kept() const { return keep_; }
+    void push_back(const char* text) {
+        if (keep_) out_.emplace_back(text);
+    }
+    void push_back(std::string&& text) {
+        if (keep_) out_.push_back(std::move(text));
+    }
+    void reserve(std::size_t n) {
+        if (keep_) out_.reserve(n);
+    }
+
+  private:
+    std::vector<std::string>& out_;
+    bool keep_;
+};
 
 inline double clamp_score(double s) {
     if (s < 0.0) return 0.0;

@@ -1,17 +1,19 @@
 // Location and volatility committee: squeeze, entropy, zones under the price and the bands.
 #include <string>
+#include <utility>
 
 #include "committees/committees.hpp"
 #include "committees/verdict_text.hpp"
 
 namespace ostrel {
 
-CommitteeVerdict volatility_committee(const CommitteeInputs& in, const Settings& cfg) {
+CommitteeVerdict volatility_committee(const CommitteeInputs& in, const Settings& cfg,
+                                      bool with_reasons) {
     CommitteeVerdict v;
     const IndicatorSnapshot& t = in.trigger_snapshot;
     const IndicatorSnapshot& d = in.daily_snapshot;
     const double price = in.price;
-    auto& reasons = v.reasons;
+    ReasonList reasons(v.reasons, with_reasons);
     std::string label = "STABLE";
     double s = 50.0;
 
@@ -67,7 +69,7 @@ CommitteeVerdict volatility_committee(const CommitteeInputs& in, const Settings&
         }
     }
     v.volatility_score = clamp_score(s);
-    v.volatility_label = label;
+    v.volatility_label = std::move(label);
     return v;
 }
 

@@ -30,22 +30,23 @@ void ActivityLog::append(std::string tag, std::string text, int level) {
     // An entry logged by the listener itself (a log file that cannot be written says so)
     // waits until the current one is delivered: the listener lock is not recursive, and the
     // listener sees every entry in order.
-    thread_local bool delivering = false;
-    thread_local std::vector<LogEntry> nested;
-    if (delivering) {
-        nested.push_back(std::move(entry));
+    // The waiting list lives on the delivering call's stack: a thread-local object with a
+    // destructor is freed too early at thread exit by some C runtimes (mingw-w64).
+    thread_local std::vector<LogEntry>* nested = nullptr;
+    if (nested != nullptr) {
+        nested->push_back(std::move(entry));
         return;
     }
     std::lock_guard lock(listener_mutex_);
     if (!listener_) return;
-    delivering = true;
+    std::vector<LogEntry> waiting;
+    nested = &waiting;
     listener_(entry);
-    for (std::size_t i = 0; i < nested.size(); ++i) {
-        const LogEntry next = nested[i];  // a copy: the listener may append again
+    for (std::size_t i = 0; i < waiting.size(); ++i) {
+        const LogEntry next = waiting[i];  // a copy: the listener may append again
         listener_(next);
     }
-    nested.clear();
-    delivering = false;
+    nested = nullptr;
 }
 
 std::vector<LogEntry> ActivityLog::snapshot() const {

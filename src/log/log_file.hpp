@@ -10,10 +10,10 @@
 namespace ostrel {
 
 /// "2026-03-02T09:30:05.250-05:00": local time, ISO 8601 with milliseconds and UTC offset.
-std::string local_iso_timestamp(std::timespec when);
+std::string local_iso_timestamp(::timespec when);
 
 /// "<stamp> [TAG] text", or "<stamp> [TAG] error: text" for an error entry, one line.
-std::string format_stamped_line(const LogEntry& entry, std::timespec when);
+std::string format_stamped_line(const LogEntry& entry, ::timespec when);
 
 /// An append-only log file, readable by its owner only. Writing never throws and never stops
 /// the program: the first failure is logged once (tag "LOG") and later ones are dropped quietly.

@@ -36,9 +36,6 @@ double rsi_of(Get get, std::size_t n, int period) {
 
 inline constexpr std::size_t kHurstLags = 18;  // lags 2 .. 19; lane l holds lag l + 2
 
-/// Two doubles side by side; each element gets exactly the operations a plain double would.
-typedef double Pair __attribute__((vector_size(16)));
-
 /// Loads c[i] and c[i + 1] into one pair.
 inline Pair load_pair(const double* c) {
     Pair p;

@@ -2,6 +2,7 @@
 // builder that only needs the last value gets exactly the number the full series would hold.
 #pragma once
 
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <limits>
@@ -120,31 +121,66 @@ inline double flow_imbalance_at(const BarSeries& bars, std::size_t i) {
     return x > 1.0 ? 1.0 : x;
 }
 
-/// Scalar random-walk Kalman filter state.
+/// The gains of the scalar random-walk Kalman filter, step by step.
 ///
 /// The variance never depends on the data, and in doubles it reaches a fixed point (after
-/// about 180 steps); from then on the gain is the same every step, so it is kept instead of
-/// being divided out again. The estimates are bit for bit those of the plain recursion.
+/// about 180 steps); from then on the gain is the same every step. The gains up to that point
+/// are worked out once, with the filter's own recursion, so a filter run only multiplies and
+/// adds; its estimates are bit for bit those of the plain recursion.
+struct KalmanGains {
+    static constexpr std::size_t kMax = 1024;
+    std::array<double, kMax> gain{};
+    std::size_t count = 0;  ///< gains listed; the last one holds from then on if `settled`
+    bool settled = false;
+    double variance = 1.0;  ///< the variance after the last listed step
+
+    KalmanGains() {
+        double p = 1.0;
+        while (count < kMax && !settled) {
+            const double before = p;
+            p += 1e-5;
+            const double k = p / (p + 0.001);
+            p = (1.0 - k) * p;
+            gain[count++] = k;
+            settled = p == before;
+        }
+        variance = p;
+    }
+
+    static const KalmanGains& table() {
+        static const KalmanGains gains;
+        return gains;
+    }
+};
+
+/// Scalar random-walk Kalman filter state.
 struct Kalman {
     double x;
     double p = 1.0;
     double k = 0.0;
-    bool settled = false;
+    std::size_t step = 0;
+    const KalmanGains* gains = &KalmanGains::table();
 
     explicit Kalman(double first) : x(first) {}
 
     double push(double z) {
-        if (!settled) {
-            const double before = p;
+        if (step < gains->count) {
+            k = gains->gain[step];
+            if (++step == gains->count) p = gains->variance;
+        } else if (!gains->settled) {
+            // Not reached in doubles: the table ends before the variance settles.
             p += 1e-5;
             k = p / (p + 0.001);
             p = (1.0 - k) * p;
-            settled = p == before;
         }
         x = x + k * (z - x);
         return x;
     }
 };
+
+/// Two doubles side by side; each element gets exactly the operations a plain double would, so
+/// two independent divisions cost one instruction.
+typedef double Pair __attribute__((vector_size(16)));
 
 /// Directional-movement state (factor 1/14 throughout): feed bars in order, read the last
 /// ADX, +DI and -DI.
@@ -157,7 +193,8 @@ struct Dmi {
     double minus_di = 0.0;
 
     void push(const BarSeries& bars, std::size_t i) {
-        const double a0 = atr.push(true_range_at(bars, i));
+        atr.feed(true_range_at(bars, i));
+        const double a0 = atr.value();
         double pdm = 0.0;
         double mdm = 0.0;
         if (i >= 1) {
@@ -166,11 +203,13 @@ struct Dmi {
             if (up > down && up > 0.0) pdm = up;
             if (down > up && down > 0.0) mdm = down;
         }
-        const double sp = plus.push(pdm);
-        const double sm = minus.push(mdm);
+        plus.feed(pdm);
+        minus.feed(mdm);
+        const Pair smoothed = Pair{plus.total, minus.total} / Pair{plus.weight, minus.weight};
         const double a = a0 == 0.0 ? 1e-9 : a0;
-        plus_di = 100.0 * sp / a;
-        minus_di = 100.0 * sm / a;
+        const Pair di = (Pair{100.0, 100.0} * smoothed) / Pair{a, a};
+        plus_di = di[0];
+        minus_di = di[1];
         const double sum = plus_di + minus_di;
         const double dx = sum == 0.0 ? 0.0 : 100.0 * std::fabs(plus_di - minus_di) / sum;
         adx.feed(dx);

@@ -50,24 +50,62 @@ struct Sweep {
           losses(2.0 / (rsi_period + 1.0)),
           kalman(bars.front().close),
           atr(atr_alpha) {
+        if (with_dmi) {
+            run<true>(bars);
+        } else {
+            run<false>(bars);
+        }
+    }
+
+    /// The pass itself works on local copies of the state: the stores into the members could
+    /// alias the bars, which would pin every running value to memory between steps.
+    template <bool kWithDmi>
+    void run(const BarSeries& bars) {
+        kernel::Ewma g = gains;
+        kernel::Ewma l = losses;
+        kernel::Ewma f = fast;
+        kernel::Ewma sl = slow;
+        kernel::Ewma sig = signal;
+        kernel::Ewma prev_sig = prev_signal;
+        double ln = line;
+        double prev_ln = prev_line;
+        kernel::Kalman k = kalman;
+        kernel::Ewma tr = atr;
+        kernel::Dmi dm = dmi;
         double prev_close = bars.front().close;
-        for (std::size_t i = 0; i < bars.size(); ++i) {
+        const std::size_t n = bars.size();
+        for (std::size_t i = 0; i < n; ++i) {
             const double close = bars[i].close;
             const double d = close - prev_close;  // 0 for the first bar
-            gains.feed(d > 0.0 ? d : 0.0);
-            losses.feed(-d > 0.0 ? -d : 0.0);
+            g.feed(d > 0.0 ? d : 0.0);
+            l.feed(-d > 0.0 ? -d : 0.0);
             prev_close = close;
-            prev_line = line;
-            prev_signal = signal;
-            line = fast.push(close) - slow.push(close);
-            signal.feed(line);
-            kalman.push(close);
-            if (with_dmi) {
-                dmi.push(bars, i);
+            prev_ln = ln;
+            prev_sig = sig;
+            f.feed(close);
+            sl.feed(close);
+            const kernel::Pair averages =
+                kernel::Pair{f.total, sl.total} / kernel::Pair{f.weight, sl.weight};
+            ln = averages[0] - averages[1];
+            sig.feed(ln);
+            k.push(close);
+            if constexpr (kWithDmi) {
+                dm.push(bars, i);
             } else {
-                atr.feed(kernel::true_range_at(bars, i));
+                tr.feed(kernel::true_range_at(bars, i));
             }
         }
+        gains = g;
+        losses = l;
+        fast = f;
+        slow = sl;
+        signal = sig;
+        prev_signal = prev_sig;
+        line = ln;
+        prev_line = prev_ln;
+        kalman = k;
+        atr = tr;
+        dmi = dm;
     }
 
     /// RSI from the two averages, with the rules of `rsi`.

@@ -48,36 +48,58 @@ double off_hours_price(const Quote& quote, double fallback) {
     return fallback;
 }
 
+namespace {
+
+/// "<head><count><tail>", built in one allocation.
+std::string count_note(const char* head, std::size_t count, const char* tail) {
+    const std::string number = std::to_string(count);
+    std::string note;
+    note.reserve(std::char_traits<char>::length(head) + number.size() +
+                 std::char_traits<char>::length(tail));
+    note += head;
+    note += number;
+    note += tail;
+    return note;
+}
+
+}  // namespace
+
 TriggerSelection select_trigger_series(const IntradayFetch& fetch_intraday,
                                        const DailyFetch& fetch_daily) {
     TriggerSelection sel;
     auto quarter = fetch_intraday("15min");
     if (quarter && quarter->size() >= kMinSeriesBars) {
         BarSeries hourly = aggregate(*quarter, 4);
-        const BarSeries four_hour = aggregate(*quarter, 16);
+        // With whole hours, four hourly bars are the same four hours as sixteen quarters in
+        // every field the gaps and the sweep read (the volumes are summed in another order,
+        // and neither reads them), and the short-tail rules agree: a tail of 8 quarters or
+        // more is a tail of 2 hours or more.
+        const BarSeries four_hour =
+            quarter->size() % 4 == 0 ? aggregate(hourly, 4) : aggregate(*quarter, 16);
         if (hourly.size() < kMinSeriesBars) {
-            sel.note = "15m trigger (" + std::to_string(quarter->size()) + " bars)";
+            sel.note = count_note("15m trigger (", quarter->size(), " bars)");
             sel.trigger = std::move(*quarter);
         } else {
-            sel.note = "1H swing trigger (" + std::to_string(hourly.size()) + " bars from 15m)";
+            sel.note = count_note("1H swing trigger (", hourly.size(), " bars from 15m)");
             sel.trigger = std::move(hourly);
         }
         if (four_hour.size() >= kMinFourHourBars) {
             sel.has_four_hour = true;
+            sel.four_hour_gaps.reserve(6);  // the most gaps a series gives
             append_fair_value_gaps(four_hour, sel.four_hour_gaps);
             sel.four_hour_sweep = sweep_reclaim(four_hour);
         }
     } else {
         auto five = fetch_intraday("5min");
         if (five && five->size() >= kMinSeriesBars) {
-            sel.note = "5m trigger (" + std::to_string(five->size()) + " bars)";
+            sel.note = count_note("5m trigger (", five->size(), " bars)");
             sel.trigger = std::move(*five);
         }
     }
     auto daily = fetch_daily();
     if (daily) sel.daily = std::move(*daily);
     if (sel.trigger.empty() && sel.daily.size() >= kMinSeriesBars) {
-        sel.note = "daily fallback (" + std::to_string(sel.daily.size()) + " bars)";
+        sel.note = count_note("daily fallback (", sel.daily.size(), " bars)");
         sel.trigger = sel.daily;
     }
     return sel;

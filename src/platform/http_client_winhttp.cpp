@@ -3,7 +3,11 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/http_client.hpp"
@@ -32,6 +36,64 @@ struct Handles {
     }
 };
 
+/// Ends a blocked exchange from outside: once the deadline passes, or (unless the exchange is
+/// shielded) once the client is cancelled, it closes the request handle, which makes the
+/// waiting WinHTTP call fail at once.
+class Watchdog {
+  public:
+    Watchdog(const HttpClient& client, HINTERNET& request, std::chrono::milliseconds deadline,
+             bool shielded)
+        : client_(client),
+          request_(request),
+          due_(std::chrono::steady_clock::now() + deadline),
+          shielded_(shielded),
+          thread_([this] { watch(); }) {}
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+    ~Watchdog() { stop(); }
+
+    /// Stops watching; after this the request handle is the caller's alone again.
+    void stop() {
+        {
+            std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        wake_.notify_all();
+        if (thread_.joinable()) thread_.join();
+    }
+    bool timed_out() const { return fired_ == Fired::deadline; }
+    bool cancelled() const { return fired_ == Fired::cancel; }
+
+  private:
+    enum class Fired { no, deadline, cancel };
+
+    void watch() {
+        std::unique_lock lock(mutex_);
+        while (!done_) {
+            Fired why = Fired::no;
+            if (std::chrono::steady_clock::now() >= due_) why = Fired::deadline;
+            if (!shielded_ && client_.cancelled()) why = Fired::cancel;
+            if (why != Fired::no) {
+                fired_ = why;
+                if (request_ != nullptr) WinHttpCloseHandle(request_);
+                request_ = nullptr;
+                return;
+            }
+            wake_.wait_for(lock, std::chrono::milliseconds(100));
+        }
+    }
+
+    const HttpClient& client_;
+    HINTERNET& request_;
+    const std::chrono::steady_clock::time_point due_;
+    const bool shielded_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool done_ = false;
+    Fired fired_ = Fired::no;
+    std::thread thread_;
+};
+
 std::int32_t read_ratelimit(HINTERNET request, const wchar_t* name, std::int32_t fallback) {
     wchar_t buffer[64] = {};
     DWORD size = sizeof(buffer);
@@ -45,6 +107,8 @@ std::int32_t read_ratelimit(HINTERNET request, const wchar_t* name, std::int32_t
 
 class WinHttpClient final : public HttpClient {
   public:
+    explicit WinHttpClient(HttpLimits limits) : limits_(limits) {}
+
     HttpResult request(const std::string& method, const std::string& url,
                        const HttpHeaders& headers, const std::string& body) override {
         std::wstring wide_url = platform::widen(url);
@@ -63,6 +127,7 @@ class WinHttpClient final : public HttpClient {
             return std::unexpected(std::string("Invalid URL"));
         std::wstring target(path, parts.dwUrlPathLength);
         if (target.empty()) target = L"/";
+        if (cancelled()) return std::unexpected(std::string(kHttpCancelled));
 
         Handles h;
         h.session = WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
@@ -87,44 +152,58 @@ class WinHttpClient final : public HttpClient {
             WinHttpAddRequestHeaders(h.request, block.c_str(), static_cast<DWORD>(-1),
                                      WINHTTP_ADDREQ_FLAG_ADD);
 
+        Watchdog watchdog(*this, h.request, limits_.deadline, HttpCancelShield::active());
+        HttpResult result = exchange(h.request, body);
+        watchdog.stop();
+        if (watchdog.timed_out()) return std::unexpected(std::string(kHttpTimedOut));
+        if (watchdog.cancelled()) return std::unexpected(std::string(kHttpCancelled));
+        return result;
+    }
+
+  private:
+    HttpResult exchange(HINTERNET request, const std::string& body) const {
         const DWORD length = static_cast<DWORD>(body.size());
         void* data = body.empty() ? WINHTTP_NO_REQUEST_DATA : const_cast<char*>(body.data());
-        if (!WinHttpSendRequest(h.request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, data, length, length,
+        if (!WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, data, length, length,
                                 0) ||
-            !WinHttpReceiveResponse(h.request, nullptr))
+            !WinHttpReceiveResponse(request, nullptr))
             return std::unexpected(std::string("HTTP send/receive failed"));
 
         HttpResponse response;
         DWORD status = 0;
         DWORD size = sizeof(status);
-        if (WinHttpQueryHeaders(h.request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+        if (WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                                 WINHTTP_HEADER_NAME_BY_INDEX, &status, &size,
                                 WINHTTP_NO_HEADER_INDEX))
             response.status = status <= 999 ? static_cast<std::int32_t>(status) : 0;
         response.ratelimit_allowed =
-            read_ratelimit(h.request, L"X-Ratelimit-Allowed", response.ratelimit_allowed);
+            read_ratelimit(request, L"X-Ratelimit-Allowed", response.ratelimit_allowed);
         response.ratelimit_used =
-            read_ratelimit(h.request, L"X-Ratelimit-Used", response.ratelimit_used);
+            read_ratelimit(request, L"X-Ratelimit-Used", response.ratelimit_used);
         response.ratelimit_available =
-            read_ratelimit(h.request, L"X-Ratelimit-Available", response.ratelimit_available);
+            read_ratelimit(request, L"X-Ratelimit-Available", response.ratelimit_available);
 
         // A failed query or read ends the body quietly with what arrived so far.
         for (;;) {
             DWORD available = 0;
-            if (!WinHttpQueryDataAvailable(h.request, &available) || available == 0) break;
+            if (!WinHttpQueryDataAvailable(request, &available) || available == 0) break;
             std::vector<char> chunk(available);
             DWORD read = 0;
-            if (!WinHttpReadData(h.request, chunk.data(), available, &read)) break;
+            if (!WinHttpReadData(request, chunk.data(), available, &read)) break;
             response.body.append(chunk.data(), read);
+            if (response.body.size() > limits_.max_body_bytes)
+                return std::unexpected(std::string(kHttpTooLarge));
         }
         return response;
     }
+
+    HttpLimits limits_;
 };
 
 }  // namespace
 
-std::shared_ptr<HttpClient> make_http_client() {
-    return std::make_shared<WinHttpClient>();
+std::shared_ptr<HttpClient> make_http_client(HttpLimits limits) {
+    return std::make_shared<WinHttpClient>(limits);
 }
 
 }  // namespace ostrel

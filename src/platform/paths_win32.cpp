@@ -45,6 +45,16 @@ bool create_folder(const std::string& path) {
     return CreateDirectoryA(path.c_str(), nullptr) != 0 || is_folder(path);
 }
 
+std::string writable_folder_problem(const std::string& path) {
+    if (!create_folder(path)) return "the folder cannot be created";
+    // Attributes do not tell (access lists, read-only media): try to make a file.
+    char probe[MAX_PATH] = {};
+    if (GetTempFileNameA(path.c_str(), "ost", 0, probe) == 0)
+        return "no file can be created in the folder";
+    DeleteFileA(probe);
+    return {};
+}
+
 bool file_exists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }

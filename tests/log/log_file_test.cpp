@@ -53,7 +53,10 @@ class LogFileTest : public ::testing::Test {
 };
 
 TEST(LogStamp, IsLocalIsoTimeWithItsOffset) {
-    const std::timespec when{1772461805, 250'000'000};  // 2026-03-02 14:30:05.25 UTC
+#ifdef _WIN32
+    GTEST_SKIP() << "the Windows C runtime reads no zone names from TZ";
+#endif
+    const ::timespec when{1772461805, 250'000'000};  // 2026-03-02 14:30:05.25 UTC
     {
         TimeZone tz("America/New_York");
         EXPECT_EQ(local_iso_timestamp(when), "2026-03-02T09:30:05.250-05:00");
@@ -72,6 +75,9 @@ TEST(LogStamp, IsLocalIsoTimeWithItsOffset) {
 }
 
 TEST_F(LogFileTest, AppendsToAPrivateFileAndNeverTruncates) {
+#ifdef _WIN32
+    GTEST_SKIP() << "permission bits: on Windows the folder's access list keeps the file private";
+#endif
     const std::string path = dir_ + "ostrel.log";
     { std::ofstream(path) << "earlier run\n"; }
     ::chmod(path.c_str(), 0644);

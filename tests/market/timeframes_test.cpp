@@ -152,5 +152,27 @@ TEST(TriggerSelection, FourHourExtrasNeedEightFourHourBars) {
     EXPECT_EQ(sel.four_hour_sweep, sweep_reclaim(four));
 }
 
+TEST(TriggerSelection, FourHourExtrasAreThoseOfSixteenQuarterGroupsForEveryTailLength) {
+    FakeFeed feed;
+    for (std::size_t n = 120; n < 200; ++n) {
+        for (std::uint32_t seed : {3u, 4u, 5u}) {
+            // Wide wicks and big steps leave plenty of gaps and sweeps to compare.
+            feed.m15 = random_walk(n, seed);
+            const TriggerSelection sel = feed.select();
+            const BarSeries four = aggregate(*feed.m15, 16);
+            const std::vector<PriceZone> gaps = fair_value_gaps(four);
+            ASSERT_EQ(sel.has_four_hour, four.size() >= kMinFourHourBars) << n;
+            if (!sel.has_four_hour) continue;
+            ASSERT_EQ(sel.four_hour_gaps.size(), gaps.size()) << n;
+            for (std::size_t i = 0; i < gaps.size(); ++i) {
+                EXPECT_EQ(sel.four_hour_gaps[i].kind, gaps[i].kind);
+                EXPECT_EQ(sel.four_hour_gaps[i].upper, gaps[i].upper);
+                EXPECT_EQ(sel.four_hour_gaps[i].lower, gaps[i].lower);
+            }
+            EXPECT_EQ(sel.four_hour_sweep, sweep_reclaim(four)) << n;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace ostrel

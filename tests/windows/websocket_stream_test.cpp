@@ -10,6 +10,7 @@
 #include "platform/http_client.hpp"
 #include "platform/websocket_client.hpp"
 #include "sim/simulator.hpp"
+#include "sim/stream_hub.hpp"
 
 namespace ostrel {
 namespace {
@@ -28,13 +29,14 @@ class StreamOnSim : public ::testing::Test {
     json get(const std::string& route) {
         const auto r =
             http_->request("GET", "http://127.0.0.1:" + std::to_string(sim_->port()) + route,
-                           {{"Authorization", "Bearer t"}}, "");
+                           {{"Authorization", "Bearer t"}, {"Accept", "application/json"}}, "");
         EXPECT_TRUE(r) << (r ? "" : r.error());
         return r ? json::parse(r->body, nullptr, false) : json();
     }
     std::string open_session() {
-        const auto r = http_->request("POST", sim_->base_url() + "/markets/events/session",
-                                      {{"Authorization", "Bearer t"}}, "");
+        const auto r =
+            http_->request("POST", sim_->base_url() + "/markets/events/session",
+                           {{"Authorization", "Bearer t"}, {"Accept", "application/json"}}, "");
         EXPECT_TRUE(r);
         const json body = json::parse(r->body, nullptr, false);
         const json& s = body.contains("stream") ? body["stream"] : body;
@@ -75,6 +77,23 @@ TEST_F(StreamOnSim, SubscribeReachesTheServerAndReceiveKeepsItsRhythm) {
         subscribed = subscribed || (s.value("sessionid", "") == session &&
                                     s["symbols"].dump().find("MSFT") != std::string::npos);
     EXPECT_TRUE(subscribed) << seen.dump();
+}
+
+TEST_F(StreamOnSim, AQuietStreamAnswersTimeoutWithinTheReceiveTimeOut) {
+    sim_->stream().set_tick_interval(std::chrono::seconds(60));
+    WebSocketOptions options;
+    options.receive_timeout = std::chrono::milliseconds(500);
+    WebSocketClient ws(options);
+    ASSERT_TRUE(ws.connect(stream_url()));
+    for (int i = 0; i < 3; ++i) {
+        const auto started = std::chrono::steady_clock::now();
+        const auto message = ws.receive();
+        const auto took = std::chrono::steady_clock::now() - started;
+        if (message) continue;  // a message that was already on its way
+        EXPECT_EQ(message.error(), "timeout");
+        EXPECT_LT(took, std::chrono::milliseconds(2500)) << "receive " << i;
+    }
+    EXPECT_TRUE(ws.is_open());
 }
 
 TEST_F(StreamOnSim, CloseFromAnotherThreadEndsAWaitingReceive) {

@@ -1,0 +1,86 @@
+// One evaluation pass of a real Engine over 24 Monitor tickers, on the in-process simulator,
+// once every bar and quote is cached. Reports `rest`, the REST requests the simulator saw per
+// pass (0 when the caches hold everything).
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "engine/engine.hpp"
+#include "sim/simulator.hpp"
+
+namespace {
+
+using namespace ostrel;
+
+/// Today's date, or the Friday before on a weekend (the client asks for recent bars).
+std::string recent_weekday() {
+    std::time_t now = std::time(nullptr);
+    std::tm day{};
+    gmtime_r(&now, &day);
+    if (day.tm_wday == 0) now -= 2 * 86400;
+    if (day.tm_wday == 6) now -= 86400;
+    gmtime_r(&now, &day);
+    char text[16];
+    std::strftime(text, sizeof text, "%Y-%m-%d", &day);
+    return text;
+}
+
+void BM_EnginePass24(benchmark::State& state) {
+    std::string dir = (std::filesystem::temp_directory_path() / "ostrel-bench-XXXXXX").string();
+    if (::mkdtemp(dir.data()) == nullptr) {
+        state.SkipWithError("no scratch folder");
+        return;
+    }
+    dir += "/";
+    ::unsetenv("TRADIER_ACCESS_TOKEN");
+    sim::SimConfig cfg;
+    cfg.symbol_count = 60;
+    sim::Simulator sim(cfg);
+    if (!sim.start()) {
+        state.SkipWithError("simulator did not start");
+        return;
+    }
+    (void)sim.set_clock(recent_weekday(), "10:30");
+    const std::string ws = "ws://127.0.0.1:" + std::to_string(sim.port()) + "/v1/markets/events";
+    ::setenv("OSTREL_STREAM_URL", ws.c_str(), 1);
+
+    std::string list;
+    const auto names = sim.symbols();
+    for (std::size_t i = 0; i < 24 && i < names.size(); ++i)
+        list += (i ? ",\"" : "\"") + names[i] + "\"";
+    std::ofstream(dir + "settings.json")
+        << R"({"tradier_token": "bench-token", "enable_pdt_protection": false, )"
+        << R"("live_trading": false, "watchlist": [)" << list << "]}";
+    {
+        auto engine = std::make_unique<Engine>(dir);
+        engine->client().set_rest_url_override(sim.base_url());
+        if (!engine->connect().ok) {
+            state.SkipWithError("engine did not connect");
+        } else {
+            for (int i = 0; i < 3; ++i)
+                engine->tick();  // fills the bar and quote caches
+            sim.clear_requests();
+            long passes = 0;
+            for (auto _ : state) {
+                engine->tick();
+                ++passes;
+            }
+            state.counters["rest"] = benchmark::Counter(static_cast<double>(sim.requests().size()) /
+                                                        static_cast<double>(passes));
+        }
+        engine->disconnect();
+    }
+    sim.stop();
+    ::unsetenv("OSTREL_STREAM_URL");
+    std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_EnginePass24)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

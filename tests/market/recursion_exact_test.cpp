@@ -1,0 +1,93 @@
+// The filters' shortcuts (the precomputed Kalman gains, the paired divisions of the averages)
+// must give bit for bit what the plain textbook recursion gives, step by step.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "bar_helpers.hpp"
+#include "market/indicators.hpp"
+#include "market/snapshot.hpp"
+
+namespace ostrel {
+namespace {
+
+using test::random_walk;
+
+/// The random-walk Kalman filter written out in full.
+std::vector<double> plain_kalman(const std::vector<double>& z) {
+    std::vector<double> out;
+    double x = z.front();
+    double p = 1.0;
+    for (double v : z) {
+        p += 1e-5;
+        const double k = p / (p + 0.001);
+        p = (1.0 - k) * p;
+        x = x + k * (v - x);
+        out.push_back(x);
+    }
+    return out;
+}
+
+struct PlainAverage {
+    double alpha;
+    double weight = 0.0;
+    double total = 0.0;
+    double push(double v) {
+        weight = weight * (1.0 - alpha) + 1.0;
+        total = total * (1.0 - alpha) + v;
+        return total / weight;
+    }
+};
+
+TEST(RecursionExact, KalmanMatchesTheFullRecursionLongAfterItSettles) {
+    const BarSeries bars = random_walk(2000, 5);
+    const std::vector<double> c = closes(bars);
+    const std::vector<double> expected = plain_kalman(c);
+    const Series got = kalman(c);
+    ASSERT_EQ(got.size(), expected.size());
+    for (std::size_t i = 0; i < got.size(); ++i)
+        ASSERT_EQ(got[i], expected[i]) << i;
+    EXPECT_EQ(build_daily_snapshot(bars).kalman, expected.back());
+}
+
+TEST(RecursionExact, DirectionalMovementAndMacdMatchThePlainAverages) {
+    for (std::uint32_t seed : {21u, 22u}) {
+        const BarSeries bars = random_walk(500, seed);
+        PlainAverage atr{1.0 / 14.0}, plus{1.0 / 14.0}, minus{1.0 / 14.0}, adx{1.0 / 14.0};
+        PlainAverage fast{2.0 / 13.0}, slow{2.0 / 27.0};
+        const DmiSeries dmi = dmi_adx(bars);
+        double line = 0.0;
+        for (std::size_t i = 0; i < bars.size(); ++i) {
+            const Bar& b = bars[i];
+            double tr = b.high - b.low;
+            double pdm = 0.0;
+            double mdm = 0.0;
+            if (i > 0) {
+                const Bar& prev = bars[i - 1];
+                tr = std::max({tr, std::fabs(b.high - prev.close), std::fabs(b.low - prev.close)});
+                const double up = b.high - prev.high;
+                const double down = prev.low - b.low;
+                if (up > down && up > 0.0) pdm = up;
+                if (down > up && down > 0.0) mdm = down;
+            }
+            const double a0 = atr.push(tr);
+            const double a = a0 == 0.0 ? 1e-9 : a0;
+            const double pdi = 100.0 * plus.push(pdm) / a;
+            const double mdi = 100.0 * minus.push(mdm) / a;
+            const double sum = pdi + mdi;
+            const double x = adx.push(sum == 0.0 ? 0.0 : 100.0 * std::fabs(pdi - mdi) / sum);
+            ASSERT_EQ(dmi.plus_di[i], pdi) << i;
+            ASSERT_EQ(dmi.minus_di[i], mdi) << i;
+            ASSERT_EQ(dmi.adx[i], x) << i;
+            line = fast.push(b.close) - slow.push(b.close);
+        }
+        const IndicatorSnapshot s = build_daily_snapshot(bars);
+        EXPECT_EQ(s.macd, line);
+        EXPECT_EQ(s.plus_di, dmi.plus_di.back());
+        EXPECT_EQ(s.adx, dmi.adx.back());
+    }
+}
+
+}  // namespace
+}  // namespace ostrel
