@@ -2,7 +2,7 @@
 """Chaos soak: the real headless program, trading live against the standalone simulator.
 
 Seeded faults (5xx and 429 bursts, truncated and malformed bodies, slow replies, dropped
-connections), price swings through stops and targets, position lag, several kill -9 and restarts
+connections, quote-stream drops and stalls), price swings through stops and targets, position lag, several kill -9 and restarts
 on one data folder, and a SIGTERM at the end. Invariants come from the simulator's records and the
 state database, never from log texts. A failure prints its seed and the request-log excerpt.
 
@@ -30,6 +30,14 @@ FAULTS = [
     {"kind": "slow", "delay_ms": 3000, "count": 1},
     {"kind": "drop", "count": 1},
 ]
+# Quote-stream faults: the socket cut, or left open with nothing on it for a while.
+STREAM_FAULTS = [
+    {"kind": "drop"},
+    {"kind": "stall", "stall_ms": 20000},
+]
+# A lot must have a stop (or a working exit sell) at the broker within two reconciliation
+# passes of being booked; a restart's connect gets a pass of its own.
+PROTECTED_WITHIN_S = 60
 WORKING = {"open", "pending", "partially_filled"}
 
 
@@ -40,7 +48,10 @@ class Soak:
         self.dir = tempfile.mkdtemp(prefix="ostrel-soak-")
         self.data = os.path.join(self.dir, "data")
         os.makedirs(self.data)
-        self.figures = {"faults": 0, "kills": 0, "price_moves": 0, "samples": 0}
+        self.figures = {"faults": 0, "stream_faults": 0, "kills": 0, "price_moves": 0,
+                        "samples": 0, "protection_checks": 0}
+        self.lot_seen = {}  # symbol -> (quantity, monotonic time first seen at that quantity)
+        self.bot_started = 0.0
         self.failures = []
         self.sim = None
         self.bot = None
@@ -70,6 +81,7 @@ class Soak:
         env["OSTREL_REST_URL"] = self.base + "/v1"
         env["OSTREL_STREAM_URL"] = "ws://127.0.0.1:%d/v1/markets/events" % self.port
         self.bot_log = open(os.path.join(self.dir, "bot.log"), "ab")
+        self.bot_started = time.monotonic()
         self.bot = subprocess.Popen([self.args.exe, "--headless", "--data-dir", self.data],
                                     env=env, stdout=self.bot_log, stderr=subprocess.STDOUT)
 
@@ -94,8 +106,10 @@ class Soak:
         for p in account.get("positions", []):
             if p["quantity"] < 0:
                 self.fail("short position: %s %d" % (p["symbol"], p["quantity"]))
+        orders = self.control("GET", "/_sim/orders")["orders"]
+        self.check_protection_in_time(account.get("positions", []), orders)
         working_buys = {}
-        for o in self.control("GET", "/_sim/orders")["orders"]:
+        for o in orders:
             if o["side"] == "buy" and o["status"] in WORKING and o["parent_id"] == 0:
                 working_buys[o["symbol"]] = working_buys.get(o["symbol"], 0) + 1
         for symbol, n in working_buys.items():
@@ -104,6 +118,47 @@ class Soak:
         if self.bot.poll() is not None:
             self.fail("the program exited by itself with %d" % self.bot.returncode)
             self.start_bot()
+
+    def check_protection_in_time(self, positions, orders):
+        now = time.monotonic()
+        held = {p["symbol"]: p["quantity"] for p in positions if p["quantity"] > 0}
+        for symbol in list(self.lot_seen):
+            if symbol not in held:
+                del self.lot_seen[symbol]
+        for symbol, qty in held.items():
+            seen = self.lot_seen.get(symbol)
+            if seen is None or seen[0] != qty:
+                self.lot_seen[symbol] = (qty, now)
+                continue
+            if now - max(seen[1], self.bot_started) < PROTECTED_WITHIN_S:
+                continue
+            self.figures["protection_checks"] += 1
+            # The two legs of one OCO pair cover the same shares: the larger counts once.
+            single, pairs = 0, {}
+            for o in orders:
+                if (o["symbol"] != symbol or o["side"] != "sell" or o["status"] not in WORKING
+                        or o["type"] not in ("stop", "stop_limit", "limit")):
+                    continue
+                left = o["quantity"] - o.get("exec_quantity", 0)
+                if o["parent_id"]:
+                    pairs[o["parent_id"]] = max(pairs.get(o["parent_id"], 0), left)
+                elif o.get("class") != "oco":
+                    single += left
+            covered = single + sum(pairs.values())
+            if covered < qty:
+                self.fail("%s: %d shares held for %d s, only %d under a stop or exit sell" %
+                          (symbol, qty, now - seen[1], covered))
+
+    def check_one_order_per_intent(self, orders):
+        # A client tag names one intent: two orders with one tag are one intent sent twice.
+        by_tag = {}
+        for o in orders:
+            if o["parent_id"] == 0 and o.get("tag"):
+                by_tag.setdefault(o["tag"], []).append(o["id"])
+        for tag, ids in by_tag.items():
+            if len(ids) > 1:
+                self.fail("intent %s sent %d times: orders %s" % (tag, len(ids), ids))
+        self.figures["tagged_orders"] = len(by_tag)
 
     def final_checks(self):
         positions = {p["symbol"]: p["quantity"]
@@ -129,6 +184,7 @@ class Soak:
         db.close()
         if lots != positions:
             self.fail("database lots %s differ from broker positions %s" % (lots, positions))
+        self.check_one_order_per_intent(orders)
         buys = [o for o in orders if o["side"] == "buy" and o["parent_id"] == 0]
         self.figures["orders"] = len([o for o in orders if o["parent_id"] == 0])
         self.figures["entry_buys"] = len(buys)
@@ -141,6 +197,9 @@ class Soak:
             fault["path_prefix"] = self.rng.choice(["", "/markets/", "/accounts/"])
             self.control("POST", "/_sim/fault", fault)
             self.figures["faults"] += 1
+        if roll > 0.95:
+            self.control("POST", "/_sim/stream/fault", dict(self.rng.choice(STREAM_FAULTS)))
+            self.figures["stream_faults"] += 1
         symbol = self.rng.choice(SYMBOLS)
         self.control("POST", "/_sim/price", {"symbol": symbol,
                                              "move": self.rng.uniform(-0.03, 0.03)})

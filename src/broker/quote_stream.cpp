@@ -1,5 +1,6 @@
 // The quote stream's thread: session, connect, subscribe, apply messages, reconnect.
 #include "broker/quote_stream.hpp"
+#include "broker/rest_url.hpp"
 
 #include <chrono>
 #include <cstdlib>
@@ -102,6 +103,14 @@ void QuoteStream::one_pass() {
     if (!session) {
         client_.set_stream_status_text("SIP session failed");
         log_error("TRADIER", session.error());
+        pause(options_.retry_pause);
+        return;
+    }
+
+    // Plain ws:// would carry the session in clear text: only to this machine.
+    if (auto refused = refused_stream_url(session->url)) {
+        client_.set_stream_status_text("SIP URL refused");
+        log_error("TRADIER", *refused);
         pause(options_.retry_pause);
         return;
     }

@@ -36,18 +36,25 @@ bool is_loopback_ipv4(std::string_view host) {
 
 }  // namespace
 
-std::optional<std::string> refused_rest_url(std::string_view url) {
-    const std::string text = lower(url);
-    const bool https = text.rfind("https://", 0) == 0;
-    const bool http = text.rfind("http://", 0) == 0;
-    if (!https && !http) return "REST URL must start with https:// — refused " + std::string(url);
+namespace {
 
-    const std::string_view rest = std::string_view(text).substr(https ? 8 : 7);
+/// Shared by both checks: `secure` and `plain` are the two scheme prefixes, `what` names the URL.
+std::optional<std::string> refused_url(std::string_view url, std::string_view secure,
+                                       std::string_view plain, std::string_view what) {
+    const std::string text = lower(url);
+    const bool tls = text.starts_with(secure);
+    const bool clear = text.starts_with(plain);
+    if (!tls && !clear) {
+        return std::string(what) + " must start with " + std::string(secure) + " — refused " +
+               std::string(url);
+    }
+
+    const std::string_view rest = std::string_view(text).substr((tls ? secure : plain).size());
     const std::string_view authority = rest.substr(0, rest.find_first_of("/?#"));
     if (authority.find('@') != std::string_view::npos) {
-        return std::string("REST URL with user info refused");
+        return std::string(what) + " with user info refused";
     }
-    if (https) return std::nullopt;
+    if (tls) return std::nullopt;
 
     std::string_view host = authority;
     if (host.starts_with('[')) {
@@ -56,8 +63,19 @@ std::optional<std::string> refused_rest_url(std::string_view url) {
         host = host.substr(0, host.find(':'));
     }
     if (host == "localhost" || host == "[::1]" || is_loopback_ipv4(host)) return std::nullopt;
-    return "Plain http:// is only allowed to this machine; use https:// for " + std::string(host) +
+    return "Plain " + std::string(plain) + " is only allowed to this machine; use " +
+           std::string(secure) + " for " + std::string(host) +
            " (the token would travel in clear text)";
+}
+
+}  // namespace
+
+std::optional<std::string> refused_rest_url(std::string_view url) {
+    return refused_url(url, "https://", "http://", "REST URL");
+}
+
+std::optional<std::string> refused_stream_url(std::string_view url) {
+    return refused_url(url, "wss://", "ws://", "Stream URL");
 }
 
 }  // namespace ostrel

@@ -1,6 +1,9 @@
 // The paper book's fills: the cash and position bookkeeping of one fill and its blotter line.
 #include "broker/sim_broker.hpp"
 
+#include <cmath>
+#include <cstdio>
+
 #include <chrono>
 
 #include <nlohmann/json.hpp>
@@ -22,12 +25,25 @@ std::int64_t wall_ms() {
     return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
+/// Six significant digits as before ("195.2", "0.1234", "-12.3457"), but never fewer than the
+/// cents: six digits would write 12345.67 as 12345.7 and rebuild the book at the wrong cost.
+std::string journal_number(double v) {
+    if (std::fabs(v) < 10000.0) return stream_number(v);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.2f", v);
+    std::string text = buf;
+    while (text.back() == '0')
+        text.pop_back();
+    if (text.back() == '.') text.pop_back();
+    return text;
+}
+
 }  // namespace
 
 std::string SimBroker::blotter_line(const PaperFill& f) {
     return "{\"id\":" + json_string(f.id) + ",\"symbol\":" + json_string(f.symbol) +
            ",\"side\":" + json_string(f.side) + ",\"qty\":" + std::to_string(f.qty) +
-           ",\"price\":" + stream_number(f.price) + ",\"pnl\":" + stream_number(f.pnl) +
+           ",\"price\":" + journal_number(f.price) + ",\"pnl\":" + journal_number(f.pnl) +
            ",\"reason\":" + json_string(f.reason) + ",\"ts_ms\":" + std::to_string(f.ts_ms) + "}";
 }
 

@@ -4,6 +4,7 @@
 #include "engine/engine.hpp"
 #include "engine/order_submission.hpp"
 #include "engine/reconcile_rules.hpp"
+#include "engine/sell_sizing.hpp"
 #include "engine/session_time.hpp"
 #include "log/activity_log.hpp"
 
@@ -140,6 +141,10 @@ void Engine::reconcile_live() {
                 if (it == states_.end()) continue;
                 if (adopt_resting_order(it->second, o)) to_save.push_back(it->second);
             }
+            // What the sells of this pass may not count on: shares under working sells at the
+            // broker that no slot of ours follows.
+            for (auto& [ticker, s] : states_)
+                s.foreign_sell_qty = foreign_sell_shares(s, *orders);
         }
         watchlist = settings_.watchlist;
     }

@@ -9,6 +9,9 @@
 
 namespace ostrel {
 
+/// Evaluations a live exit sell may work unfilled before it is pulled and the stop rests again.
+inline constexpr int kExitUnfilledPasses = 3;
+
 /// Carries out `decision` on the state copy (the new stop and peak must already be stored) and
 /// puts the line that explains it at the front of the reasons. `mark` is the evaluation price,
 /// `trigger_rsi` the trigger snapshot's RSI, `market_open` whether the market state is "open".

@@ -11,6 +11,7 @@
 
 #include "broker/order_words.hpp"
 #include "engine/exits.hpp"
+#include "engine/sell_sizing.hpp"
 #include "engine/session_time.hpp"
 #include "log/activity_log.hpp"
 #include "state/price_rules.hpp"
@@ -111,6 +112,8 @@ int protection_scale_quantity(const TradingContext& ctx, const SymbolState& s) {
 }
 
 void keep_stop(const TradingContext& ctx, SymbolState& s, int w, double stop, double last) {
+    // Never more than the broker holds beyond what other working sells already promised.
+    w = std::min(w, free_shares(s, SellFor::stop));
     if (w < 1 || stop <= 0.0) {
         cancel_order_slot(ctx, s.symbol, s.resting_stop_id);
         forget_resting_stop(s);
@@ -136,6 +139,12 @@ void keep_stop(const TradingContext& ctx, SymbolState& s, int w, double stop, do
         log_info(s.symbol, "Modify GTC stop failed, replacing: " + r.error());
     }
 
+    if (s.resting_stop_id.empty() && hold_refused_retry(s.refused_stop, w, cent_floor(stop))) {
+        s.reasons.push_back(
+            "GTC stop refused by the broker — sent again when it changes or "
+            "in a few passes");
+        return;
+    }
     if (!free_slot_for_replacement(ctx, s.symbol, s.resting_stop_id)) return;
     forget_resting_stop(s);
     if (!broker) return;
@@ -156,8 +165,10 @@ void keep_stop(const TradingContext& ctx, SymbolState& s, int w, double stop, do
     }
     if (!placed.accepted()) {
         log_error(s.symbol, "Resting GTC stop: " + placed.text);
+        s.refused_stop = {w, req.stop, 0};
         return;
     }
+    s.refused_stop = {};
     s.resting_stop_id = placed.text;
     s.resting_stop_price = stop;
     s.resting_stop_qty = w;
@@ -170,6 +181,14 @@ void keep_stop(const TradingContext& ctx, SymbolState& s, int w, double stop, do
 void place_oco(const TradingContext& ctx, SymbolState& s, int f, double target, double stop) {
     IBroker* broker = ctx.broker();
     if (!broker) return;
+    f = std::min(f, free_shares(s, SellFor::pair));
+    if (f < 1) return;
+    if (hold_refused_retry(s.refused_pair, f, cent_ceiling(target))) {
+        s.reasons.push_back(
+            "GTC target pair refused by the broker — sent again when it "
+            "changes or in a few passes");
+        return;
+    }
     OrderRequest req;
     req.symbol = s.symbol;
     req.side = "sell";
@@ -187,8 +206,10 @@ void place_oco(const TradingContext& ctx, SymbolState& s, int f, double target, 
     }
     if (!placed.accepted()) {
         log_error(s.symbol, "Resting GTC target OCO: " + placed.text);
+        s.refused_pair = {f, req.price, 0};
         return;
     }
+    s.refused_pair = {};
     s.resting_target_id = placed.text;
     s.resting_target_price = target;
     s.resting_target_qty = f;
@@ -235,13 +256,14 @@ void sync_protection(const TradingContext& ctx, SymbolState& s, double last) {
 
     const bool target_ok = target > 0.0 && last > 0.0 && target >= last + 0.01 - 1e-9;
     const bool stop_ok = stop > 0.0 && stop <= last - 0.01 + 1e-9;
-    if (f > 0 && target_ok && stop_ok) {
-        const bool same_target = !s.resting_target_id.empty() && s.resting_target_qty == f &&
+    const int pair_qty = std::min(f, free_shares(s, SellFor::pair));
+    if (pair_qty > 0 && target_ok && stop_ok) {
+        const bool same_target = !s.resting_target_id.empty() && s.resting_target_qty == pair_qty &&
                                  s.resting_target_price > 0.0 &&
                                  std::fabs(s.resting_target_price - target) < 0.019999999;
         if (same_target) {
             if (!ctx.broker() || s.resting_oco_stop_id.empty()) return;
-            if (s.resting_oco_stop_qty == f && s.resting_oco_stop_price > 0.0 &&
+            if (s.resting_oco_stop_qty == pair_qty && s.resting_oco_stop_price > 0.0 &&
                 (s.resting_oco_stop_price > stop + 1e-9 ||
                  stop - s.resting_oco_stop_price < 0.019999999)) {
                 return;
@@ -256,7 +278,7 @@ void sync_protection(const TradingContext& ctx, SymbolState& s, double last) {
         forget_resting_target(s);
         if (!free_slot_for_replacement(ctx, s.symbol, s.resting_oco_stop_id)) return;
         forget_resting_oco_stop(s);
-        place_oco(ctx, s, f, target, stop);
+        place_oco(ctx, s, pair_qty, target, stop);
         return;
     }
     // A resting target the tape has reached is selling the scale-out at the broker (or already

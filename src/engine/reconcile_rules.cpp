@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "log/activity_log.hpp"
+#include "state/price_rules.hpp"
 
 namespace ostrel {
 namespace {
@@ -50,6 +51,9 @@ void apply_pending(SymbolState& s, const BrokerOrder& o, const ReconcileView& vi
     } else if (order_terminal(o.status)) {
         log_error(s.symbol,
                   "Order " + s.pending_order_id + " " + o.status + " — not booking a guessed fill");
+        // An exit that ended unfilled hands its shares back to the stop before another exit.
+        if (is_sell_side(s.pending_side)) s.exit_lapsed = true;
+        s.exit_unfilled_passes = 0;
         s.order_in_flight = false;
         s.pending_order_id.clear();
         s.pending_side.clear();
@@ -65,7 +69,7 @@ void apply_pending(SymbolState& s, const BrokerOrder& o, const ReconcileView& vi
 enum class Slot { stop, oco_stop, target };
 
 void apply_resting(SymbolState& s, Slot slot, const BrokerOrder& o, int position_qty, int& booked,
-                   ReconcileOutcome& out) {
+                   int& sold, ReconcileOutcome& out) {
     const std::string id = slot == Slot::stop       ? s.resting_stop_id
                            : slot == Slot::oco_stop ? s.resting_oco_stop_id
                                                     : s.resting_target_id;
@@ -75,12 +79,16 @@ void apply_resting(SymbolState& s, Slot slot, const BrokerOrder& o, int position
         s.last_fill_price = o.last_fill_price;
     }
     if (order_filled(o)) {
-        int n = std::max(0, s.qty - position_qty) - booked;
+        // The order's own executed quantity is what it sold; a position that lags the fill
+        // (or a second order filled in the same pass) must not make it count for none.
+        int n = o.exec_quantity > 0.0 ? static_cast<int>(o.exec_quantity)
+                                      : std::max(0, s.qty - position_qty) - booked;
         if (n <= 0 && booked == 0) {
             n = o.quantity > 0 ? o.quantity
                                : (slot == Slot::target ? s.resting_target_qty : s.resting_stop_qty);
         }
         n = std::max(n, 0);
+        sold += n;
         if (s.avg_price > 0.0 && s.last_fill_price > 0.0 && n > 0) {
             s.realized_pnl += (s.last_fill_price - s.avg_price) * n;
             booked += n;
@@ -102,6 +110,12 @@ void apply_resting(SymbolState& s, Slot slot, const BrokerOrder& o, int position
         }
     } else if (order_terminal(o.status)) {
         log_info(s.symbol, "GTC " + id + " " + o.status + " — will replace if still long");
+        // A broker that refused the order is not asked for the same one again at once.
+        if (o.status == "rejected" && id == s.resting_stop_id) {
+            s.refused_stop = {s.resting_stop_qty, cent_floor(s.resting_stop_price), 0};
+        } else if (o.status == "rejected") {
+            s.refused_pair = {s.resting_target_qty, cent_ceiling(s.resting_target_price), 0};
+        }
         if (id == s.resting_target_id) {
             forget_resting_target(s);
         } else if (id == s.resting_oco_stop_id) {
@@ -118,13 +132,51 @@ void apply_resting(SymbolState& s, Slot slot, const BrokerOrder& o, int position
     }
 }
 
+/// Remembers the shares a booked sell took when the position read still shows them, so the
+/// lot does not grow back to its old size while the broker's positions lag its fills.
+void note_unsettled_sale(SymbolState& s, const ReconcileView& view, int qty_before, int sold,
+                         int position_qty) {
+    if (sold <= 0) return;
+    const int basis = view.positions_ok ? position_qty : qty_before;
+    const int expected = std::max(0, qty_before - sold);
+    if (basis <= expected) return;
+    s.sold_unsettled = basis - expected;
+    s.unsettled_position = basis;
+    log_info(s.symbol, "Sold " + std::to_string(sold) +
+                           " — the broker's position does not show "
+                           "it yet; the lot counts " +
+                           std::to_string(expected));
+}
+
+/// The broker's position less sold shares it does not show yet.
+int settled_position(SymbolState& s, int reported) {
+    if (s.sold_unsettled <= 0) return reported;
+    if (reported > s.unsettled_position) {
+        // More than before the sale: the position moved for another reason; trust it.
+        s.sold_unsettled = 0;
+        s.unsettled_position = 0;
+        return reported;
+    }
+    s.sold_unsettled -= s.unsettled_position - reported;
+    s.unsettled_position = reported;
+    if (s.sold_unsettled <= 0) {
+        s.sold_unsettled = 0;
+        s.unsettled_position = 0;
+        return reported;
+    }
+    return std::max(0, reported - s.sold_unsettled);
+}
+
 void apply_position(SymbolState& s, const ReconcileView& view, ReconcileOutcome& out) {
     const auto it = view.positions.find(s.symbol);
-    if (it != view.positions.end() && it->second.quantity > 0) {
+    const int held = it != view.positions.end() && it->second.quantity > 0
+                         ? settled_position(s, it->second.quantity)
+                         : 0;
+    if (held > 0) {
         const BrokerPosition& p = it->second;
         const int old_qty = s.qty;
-        if (!s.order_in_flight && p.quantity < old_qty) s.scaled_out = true;
-        s.qty = p.quantity;
+        if (!s.order_in_flight && held < old_qty) s.scaled_out = true;
+        s.qty = held;
         s.avg_price = p.average_price;
         s.holding = true;
         if (old_qty <= 0) {
@@ -134,10 +186,14 @@ void apply_position(SymbolState& s, const ReconcileView& view, ReconcileOutcome&
             s.realized_pnl = 0.0;
             s.peak_price = std::max(s.last_price, p.average_price);
             if (s.entry_ts_ms <= 0) s.entry_ts_ms = view.now_ms;
-            log_info(s.symbol, "Holding " + std::to_string(p.quantity) + " @ Tradier cost " +
+            log_info(s.symbol, "Holding " + std::to_string(held) + " @ Tradier cost " +
                                    stream_number(p.average_price));
         }
         return;
+    }
+    if (it == view.positions.end()) {
+        s.sold_unsettled = 0;
+        s.unsettled_position = 0;
     }
     if (s.order_in_flight || !s.pending_order_id.empty()) return;
     const bool lot_was_open = s.qty > 0 || s.holding;
@@ -177,7 +233,9 @@ ReconcileOutcome apply_broker_view(SymbolState& s, const ReconcileView& view) {
     if (const auto it = view.pending.find(s.symbol); it != view.pending.end()) {
         apply_pending(s, it->second, view, position_qty, out);
     }
+    const int qty_before = s.qty;
     int booked = 0;
+    int sold = 0;
     const std::pair<Slot, const std::string*> slots[] = {{Slot::stop, &s.resting_stop_id},
                                                          {Slot::oco_stop, &s.resting_oco_stop_id},
                                                          {Slot::target, &s.resting_target_id}};
@@ -185,9 +243,15 @@ ReconcileOutcome apply_broker_view(SymbolState& s, const ReconcileView& view) {
         if (id->empty()) continue;
         const auto it = view.resting.find(*id);
         if (it == view.resting.end()) continue;
-        apply_resting(s, slot, it->second, position_qty, booked, out);
+        apply_resting(s, slot, it->second, position_qty, booked, sold, out);
     }
-    if (view.positions_ok) apply_position(s, view, out);
+    note_unsettled_sale(s, view, qty_before, sold, position_qty);
+    if (view.positions_ok) {
+        apply_position(s, view, out);
+    } else if (sold > 0) {
+        // No position to go by: the lot follows the sells just booked.
+        s.qty = std::max(0, qty_before - sold);
+    }
     return out;
 }
 

@@ -70,6 +70,7 @@ json order_view_json(const OrderView& o) {
             {"exec_quantity", o.exec_quantity},
             {"avg_fill_price", o.avg_fill_price},
             {"reason_description", o.reason_description},
+            {"tag", o.tag},
             {"legs", o.legs}};
 }
 

@@ -130,6 +130,7 @@ struct OrderView {
     double last_fill_price = 0.0;
     int last_fill_quantity = 0;
     std::string reason_description;
+    std::string tag;                 ///< the client tag it was placed with; empty when none
     std::vector<std::int64_t> legs;  ///< leg ids of an OCO parent
 };
 

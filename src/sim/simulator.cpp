@@ -35,6 +35,7 @@ OrderView to_view(const BookOrder& o) {
     v.last_fill_price = o.last_fill_price;
     v.last_fill_quantity = o.last_fill_quantity;
     v.reason_description = o.reason;
+    v.tag = o.tag;
     v.legs = o.legs;
     return v;
 }

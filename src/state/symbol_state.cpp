@@ -35,6 +35,8 @@ void clear_lot(SymbolState& state) {
     forget_resting_stop(state);
     forget_resting_target(state);
     forget_resting_oco_stop(state);
+    state.refused_stop = {};
+    state.refused_pair = {};
     state.entry_ts_ms = 0;
     state.pending_limit_price = 0.0;
     state.planned_buy_limit = 0.0;

@@ -9,6 +9,14 @@
 
 namespace ostrel {
 
+/// A protective order the broker refused: what was asked, and how many passes have waited
+/// since. The same order is not sent again until something changed or the wait is over.
+struct RefusedOrder {
+    int qty = 0;  ///< 0 = nothing refused
+    double price = 0.0;
+    int passes_waited = 0;
+};
+
 struct SymbolState {
     // Lot.
     std::string symbol;
@@ -51,6 +59,15 @@ struct SymbolState {
     std::string resting_oco_stop_id;
     double resting_oco_stop_price = 0.0;
     int resting_oco_stop_qty = 0;
+
+    // What the broker holds that the lot does not show on its own (kept in memory only).
+    int foreign_sell_qty = 0;      ///< shares under working sells at the broker that are not ours
+    int sold_unsettled = 0;        ///< shares our booked sells took that the position still shows
+    int unsettled_position = 0;    ///< the position reading that still included them
+    RefusedOrder refused_stop;     ///< the last refused resting stop
+    RefusedOrder refused_pair;     ///< the last refused OCO target/stop pair
+    int exit_unfilled_passes = 0;  ///< evaluations our working exit sell has gone unfilled
+    bool exit_lapsed = false;      ///< an exit sell ended unfilled; the stop rests before the next
 
     // Analysis.
     std::string strategy = "Standard";

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "broker/sim_broker.hpp"
 
@@ -108,6 +109,31 @@ TEST_F(PaperRestoreTest, RestingStopsComeBackOnlyForSharesHeld) {
     EXPECT_TRUE(book.resting_targets().empty());
     EXPECT_EQ(book.fills().back().reason, "paper GTC stop");
     EXPECT_EQ(*book.place(order("AAPL", "buy", 1, 90)), "P12");
+}
+
+// Prices of five figures and more keep their cents in the journal, so the rebuilt book's cost
+// and cash are the ones that were booked.
+TEST_F(PaperRestoreTest, PricesAboveTenThousandKeepEveryCent) {
+    {
+        SimBroker book(dir_);
+        ASSERT_TRUE(book.place(order("BRK", "buy", 2, 12345.67)));
+        ASSERT_TRUE(book.place(order("BRK", "sell", 1, 12399.99)));
+        ASSERT_TRUE(book.place(order("PENNY", "buy", 1000, 0.1234)));
+    }
+    std::ifstream in(dir_ / "paper_blotter.jsonl");
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_NE(text.find("\"price\":12345.67,"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"price\":12399.99,"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"pnl\":54.32,"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"price\":0.1234,"), std::string::npos) << text;
+
+    SimBroker book(dir_);
+    const PaperRestore restored = book.restore_from_blotter();
+    EXPECT_EQ(restored.fills, 3);
+    EXPECT_NEAR(book.average_cost("BRK"), 12345.67, 1e-9);
+    EXPECT_NEAR(book.realized_pnl(), 54.32, 1e-6);
+    EXPECT_NEAR(book.account_snapshot()->cash, 25000 - 24691.34 + 12399.99 - 123.4, 1e-6);
+    EXPECT_NEAR(book.average_cost("PENNY"), 0.1234, 1e-12);
 }
 
 }  // namespace

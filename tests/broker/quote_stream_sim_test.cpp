@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <nlohmann/json.hpp>
 
+#include "broker/rest_url.hpp"
 #include "quote_stream_fixture.hpp"
 
 namespace ostrel {
@@ -248,4 +249,31 @@ TEST_F(QuoteStreamSim, ClientStartsAndStopsItsOwnStream) {
 }
 
 }  // namespace
+// Plain ws:// would carry the stream session in clear text: only to this machine.
+TEST(StreamUrl, PlainWsOnlyToThisMachine) {
+    for (const char* url :
+         {"ws://127.0.0.1:8123/v1/markets/events", "ws://localhost/x", "ws://[::1]:9/x",
+          "ws://127.4.5.6/x", "wss://ws.example.com/v1", "WSS://ws.example.com/v1"}) {
+        EXPECT_EQ(refused_stream_url(url), std::nullopt) << url;
+    }
+    for (const char* url :
+         {"ws://ws.example.com/v1", "ws://10.0.0.1:8080/v1", "ws://127.0.0.1@example.com/v1",
+          "ws://127.0.0.1.example.com/v1", "http://127.0.0.1/v1", "wss://user@example.com/v1"}) {
+        EXPECT_NE(refused_stream_url(url), std::nullopt) << url;
+    }
+}
+
+TEST_F(QuoteStreamSim, APlainWsUrlToAnotherHostIsNeverOpened) {
+    QuoteStreamOptions options = fast_options();
+    options.fallback_url = "ws://stream.example.com/v1/markets/events";
+    start(options);
+    ASSERT_TRUE(wait_status("SIP URL refused")) << status();
+    EXPECT_TRUE(wait_until([&] {
+        return log.has(
+            "Plain ws:// is only allowed to this machine; use wss:// for "
+            "stream.example.com (the token would travel in clear text)");
+    }));
+    EXPECT_EQ(market.stream().connections_accepted(), 0);
+}
+
 }  // namespace ostrel
