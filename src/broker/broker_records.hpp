@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "broker/order_words.hpp"
+
 namespace ostrel {
 
 /// The broker's market clock as sent.
@@ -27,10 +29,11 @@ struct BrokerPosition {
 struct BrokerOrder {
     std::string id;
     std::string symbol;
-    std::string side;
-    std::string status;  ///< the broker's words: "open", "filled", "canceled", ...
-    std::string type;
-    std::string duration;
+    OrderSide side = OrderSide::unknown;
+    OrderStatus status = OrderStatus::none;
+    std::string raw_status;  ///< the status word as sent; the one to show when it is `other`
+    OrderType type = OrderType::other;
+    OrderDuration duration = OrderDuration::other;
     std::int32_t quantity = 0;
     double avg_fill_price = 0.0;
     double exec_quantity = 0.0;
@@ -38,9 +41,15 @@ struct BrokerOrder {
     double last_fill_price = 0.0;
     double stop_price = 0.0;
     double price = 0.0;
-    std::string order_class;  ///< "equity", "oco", ... as sent; empty when absent
-    std::string parent_id;    ///< for a leg of a multi-leg order: the parent's id
-    std::string tag;          ///< the client tag the order was placed with; empty when none
+    OrderClass order_class = OrderClass::none;
+    std::string parent_id;  ///< for a leg of a multi-leg order: the parent's id
+    std::string tag;        ///< the client tag the order was placed with; empty when none
 };
+
+/// The order's status word for a log line: the broker's own text, also for words we do not know.
+inline std::string status_word(const BrokerOrder& order) {
+    return order.status == OrderStatus::other ? order.raw_status
+                                              : std::string(to_text(order.status));
+}
 
 }  // namespace ostrel

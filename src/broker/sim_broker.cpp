@@ -26,10 +26,11 @@ OrderResult SimBroker::place(const OrderRequest& request) {
     std::lock_guard lock(mutex_);
     // An OCO exit rests until the price reaches one leg. Filling it at once, like a plain
     // limit, would sell the scale-out at a target the market never reached.
-    if (request.order_class == "oco") return rest_oco_locked(request);
-    if (request.type != "stop" && request.type != "stop_limit") return fill_locked(request);
+    if (class_from_text(request.order_class) == OrderClass::oco) return rest_oco_locked(request);
+    if (!has_stop(type_from_text(request.type))) return fill_locked(request);
 
-    if (request.side == "buy") return std::unexpected("Paper buy-stop not used");
+    if (side_from_text(request.side) == OrderSide::buy)
+        return std::unexpected("Paper buy-stop not used");
     if (request.quantity < 1 || request.stop <= 0.0) return std::unexpected("Invalid paper stop");
     const auto held = positions_.find(request.symbol);
     if (request.quantity > (held == positions_.end() ? 0 : held->second)) {

@@ -81,7 +81,7 @@ OrderResult SimBroker::fill_locked(const OrderRequest& request) {
     const double price = request.price > 0.0 ? request.price : request.stop;
     if (request.quantity < 1 || price <= 0.0) return std::unexpected("Invalid paper order");
 
-    const bool buy = request.side == "buy";
+    const bool buy = side_from_text(request.side) == OrderSide::buy;
     double pnl = 0.0;
     if (auto refused = book_fill_locked(request.symbol, buy, request.quantity, price, pnl)) {
         return std::unexpected(std::move(*refused));

@@ -30,10 +30,10 @@ std::vector<BrokerOrder> SimBroker::open_orders() const {
         BrokerOrder o;
         o.id = t.id;
         o.symbol = t.symbol;
-        o.side = "sell";
-        o.status = "open";
-        o.type = "limit";
-        o.duration = "gtc";
+        o.side = OrderSide::sell;
+        o.status = OrderStatus::open;
+        o.type = OrderType::limit;
+        o.duration = OrderDuration::gtc;
         o.quantity = t.quantity;
         o.remaining_quantity = t.quantity;
         o.price = t.limit_price;
@@ -43,10 +43,10 @@ std::vector<BrokerOrder> SimBroker::open_orders() const {
         BrokerOrder o;
         o.id = st.id;
         o.symbol = st.symbol;
-        o.side = "sell";
-        o.status = "open";
-        o.type = "stop";
-        o.duration = "gtc";
+        o.side = OrderSide::sell;
+        o.status = OrderStatus::open;
+        o.type = OrderType::stop;
+        o.duration = OrderDuration::gtc;
         o.quantity = st.quantity;
         o.remaining_quantity = st.quantity;
         o.stop_price = st.stop_price;
@@ -96,7 +96,7 @@ void SimBroker::trigger_targets_locked(const std::string& symbol, double price) 
         stops_.erase(target.stop_id);  // one cancels the other
         OrderRequest sell;
         sell.symbol = symbol;
-        sell.side = "sell";
+        sell.side = to_text(OrderSide::sell);
         sell.quantity = target.quantity;
         sell.price = price;
         sell.reason = "paper GTC target";
@@ -119,7 +119,7 @@ void SimBroker::trigger_stops_locked(const std::string& symbol, double price) {
         targets_.erase(stop.oco_target_id);  // one cancels the other
         OrderRequest sell;
         sell.symbol = symbol;
-        sell.side = "sell";
+        sell.side = to_text(OrderSide::sell);
         sell.quantity = stop.quantity;
         sell.price = price;  // the observed price, not the stop price
         sell.reason = "paper GTC stop";

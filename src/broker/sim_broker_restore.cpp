@@ -87,11 +87,12 @@ PaperRestore SimBroker::restore_from_blotter() {
         double pnl = 0.0;
         // A line the book could not have made (a sell of shares it did not hold, after lost
         // lines) is left out rather than bent into a short position.
-        if (book_fill_locked(f.symbol, f.side == "buy", f.qty, f.price, pnl)) {
+        if (book_fill_locked(f.symbol, side_from_text(f.side) == OrderSide::buy, f.qty, f.price,
+                             pnl)) {
             ++refused;
             continue;
         }
-        realized_pnl_ += f.side == "buy" ? 0.0 : f.pnl;
+        realized_pnl_ += side_from_text(f.side) == OrderSide::buy ? 0.0 : f.pnl;
         claim_id_locked(f.id, 'P');
         fills_.push_back(f);
         ++out.fills;

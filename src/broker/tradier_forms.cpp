@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "broker/order_words.hpp"
 #include "market/number_text.hpp"
 
 namespace ostrel {
@@ -49,8 +50,8 @@ std::string equity_order_form(const OrderRequest& order) {
                        "&side=" + url_encode(order.side) +
                        "&quantity=" + std::to_string(order.quantity) + "&type=" + url_encode(type) +
                        "&duration=" + url_encode(duration);
-    if (type == "limit" || type == "stop_limit") form += "&price=" + price_text(order.price);
-    if (type == "stop" || type == "stop_limit") form += "&stop=" + price_text(order.stop);
+    if (has_limit(type_from_text(type))) form += "&price=" + price_text(order.price);
+    if (has_stop(type_from_text(type))) form += "&stop=" + price_text(order.stop);
     if (!order.tag.empty()) form += "&tag=" + url_encode(order.tag);
     return form;
 }

@@ -1,5 +1,6 @@
 // Account and order endpoints: balances, positions, order reads, and placing, changing and
 // cancelling orders on the discovered account.
+#include "broker/order_words.hpp"
 #include "broker/tradier_client.hpp"
 #include "broker/tradier_forms.hpp"
 #include "broker/tradier_parse.hpp"
@@ -57,11 +58,11 @@ OrderResult TradierClient::place_order(const OrderRequest& order) {
         return std::unexpected(std::string("Invalid equity order"));
     const std::string type = order.type.empty() ? "limit" : order.type;
     std::string form;
-    if (order.order_class != "oco") {
+    if (class_from_text(order.order_class) != OrderClass::oco) {
         // "!(x > 0)" also refuses a NaN price, which would otherwise be sent as "nan".
-        if ((type == "limit" || type == "stop_limit") && !(order.price > 0.0))
+        if (has_limit(type_from_text(type)) && !(order.price > 0.0))
             return std::unexpected(std::string("Invalid equity order"));
-        if ((type == "stop" || type == "stop_limit") && !(order.stop > 0.0))
+        if (has_stop(type_from_text(type)) && !(order.stop > 0.0))
             return std::unexpected(std::string("Invalid stop order"));
         OrderRequest normalised = order;
         normalised.type = type;

@@ -33,10 +33,11 @@ BrokerOrder read_order(const json& o) {
     BrokerOrder order;
     order.id = json_id(o);
     order.symbol = text_if_string(o, "symbol");
-    order.side = text_if_string(o, "side");
-    order.status = text_if_string(o, "status");
-    order.type = json_text(o, "type");
-    order.duration = json_text(o, "duration");
+    order.side = side_from_text(text_if_string(o, "side"));
+    order.raw_status = text_if_string(o, "status");
+    order.status = status_from_text(order.raw_status);
+    order.type = type_from_text(json_text(o, "type"));
+    order.duration = duration_from_text(json_text(o, "duration"));
     order.quantity = whole_shares(json_number(o, {"quantity"}));
     order.avg_fill_price = json_number(o, {"avg_fill_price"});
     order.exec_quantity = json_number(o, {"exec_quantity"});
@@ -44,7 +45,7 @@ BrokerOrder read_order(const json& o) {
     order.last_fill_price = json_number(o, {"last_fill_price"});
     order.stop_price = json_number(o, {"stop_price", "stop"});
     order.price = json_number(o, {"price", "avg_price"});
-    order.order_class = text_if_string(o, "class");
+    order.order_class = class_from_text(text_if_string(o, "class"));
     order.tag = text_if_string(o, "tag");
     return order;
 }
@@ -146,7 +147,8 @@ std::expected<std::vector<BrokerOrder>, std::string> parse_orders(std::string_vi
                 std::string own_id = parent;
                 if (node->contains("id") || node->contains("status") || node->contains("type")) {
                     BrokerOrder order = read_order(*node);
-                    if (!order.id.empty() || !order.status.empty() || !order.type.empty()) {
+                    if (!order.id.empty() || !order.raw_status.empty() ||
+                        !json_text(*node, "type").empty()) {
                         order.parent_id = parent;
                         own_id = order.id;
                         out.push_back(std::move(order));
@@ -180,7 +182,7 @@ std::expected<BrokerOrder, std::string> parse_order_status(std::string_view body
         order = BrokerOrder{};
     }
     if (!order.id.empty()) return order;
-    if (!order.status.empty()) {
+    if (!order.raw_status.empty()) {
         order.id = order_id;
         return order;
     }

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "broker/order_words.hpp"
 #include "engine/engine.hpp"
 #include "market/timeframes.hpp"
 
@@ -25,7 +26,8 @@ ChartLevels levels_of(const SymbolState& s) {
         levels.trail_peak = s.peak_price;
     }
     const bool order_working = s.order_in_flight || !s.pending_order_id.empty();
-    if (order_working && s.pending_side == "buy") levels.buy_limit = s.pending_limit_price;
+    if (order_working && side_from_text(s.pending_side) == OrderSide::buy)
+        levels.buy_limit = s.pending_limit_price;
     return levels;
 }
 
@@ -99,7 +101,7 @@ std::vector<RealizedPoint> Engine::paper_realized_curve() const {
     std::vector<RealizedPoint> curve;
     double realized = 0.0;
     for (const PaperFill& f : paper_.fills()) {
-        if (f.side != "sell") continue;
+        if (side_from_text(f.side) != OrderSide::sell) continue;
         realized += f.pnl;
         curve.push_back({f.ts_ms, realized});
     }

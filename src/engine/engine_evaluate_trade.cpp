@@ -74,7 +74,7 @@ void Engine::trade_on_evaluation(SymbolState& s, const TickerAnalysis& a, const 
     } else if (pending(s)) {
         // No lot, an order pending: frozen; a pending buy's cap follows the tape down.
         push_front_reason(s, frozen_line(s));
-        if (is_buy_side(s.pending_side)) {
+        if (adds_shares(side_from_text(s.pending_side))) {
             const double cap =
                 s.planned_buy_limit > 0.0 ? s.planned_buy_limit : s.pending_limit_price;
             s.planned_buy_limit = ratchet(cap, off_hours_price(quote, s.last_price));
@@ -83,7 +83,7 @@ void Engine::trade_on_evaluation(SymbolState& s, const TickerAnalysis& a, const 
     }
 
     // The overnight setup died before the open.
-    const bool buy_pending = pending(s) && is_buy_side(s.pending_side);
+    const bool buy_pending = pending(s) && adds_shares(side_from_text(s.pending_side));
     const bool setup_died = !s.holding && !market_open && d.window == "CLOSED" &&
                             (s.planned_buy_limit > 0.0 || buy_pending);
     if (setup_died && (!buy_pending || pull_pending_buy(ctx, s))) {

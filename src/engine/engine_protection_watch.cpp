@@ -18,7 +18,7 @@ bool stop_rests(const SymbolState& s, const std::unordered_map<std::string, Brok
         } else if (const auto one = looked_up.find(*id); one != looked_up.end()) {
             order = &one->second;
         }
-        if (order != nullptr && order_active(order->status)) return true;
+        if (order != nullptr && is_working(order->status)) return true;
     }
     return false;
 }

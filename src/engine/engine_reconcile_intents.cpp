@@ -1,6 +1,7 @@
 // Reconciling the recorded order intents with the broker's order list.
 #include <unordered_set>
 
+#include "broker/order_words.hpp"
 #include "engine/engine.hpp"
 #include "engine/intent_match.hpp"
 #include "engine/order_placement.hpp"
@@ -14,9 +15,9 @@ void follow_as_pending(SymbolState& s, const OrderIntent& intent, const BrokerOr
     s.pending_order_id = o.id;
     s.pending_side = intent.side;
     s.pending_qty = intent.quantity;
-    s.pending_status = o.status.empty() ? "submitted" : o.status;
+    s.pending_status = o.status == OrderStatus::none ? "submitted" : status_word(o);
     s.order_in_flight = true;
-    if (intent.side == "buy") {
+    if (side_from_text(intent.side) == OrderSide::buy) {
         s.entry_lock = true;
         s.pending_limit_price = intent.price;
     } else if (s.qty_at_order <= 0) {
@@ -35,7 +36,7 @@ void unfreeze_not_placed(SymbolState& s, const OrderIntent& intent) {
     s.pending_status = "not placed";
     s.pending_side.clear();
     s.pending_qty = 0;
-    if (intent.side == "buy") {
+    if (side_from_text(intent.side) == OrderSide::buy) {
         s.entry_lock = false;
         s.pending_limit_price = 0.0;
     }

@@ -23,8 +23,9 @@ bool contains(const std::string& text, const char* word) {
 /// pulled: its shares have no stop while it works, and the tape has left its price behind.
 /// Reconciliation sees the cancel, and the stop rests again before any new exit.
 void pull_unfilled_exit(const TradingContext& ctx, SymbolState& s) {
-    const bool working_exit = ctx.live && is_sell_side(s.pending_side) &&
-                              !s.pending_order_id.empty() && order_active(s.pending_status);
+    const bool working_exit = ctx.live && takes_shares(side_from_text(s.pending_side)) &&
+                              !s.pending_order_id.empty() &&
+                              is_working(status_from_text(s.pending_status));
     if (!working_exit) {
         s.exit_unfilled_passes = 0;
         return;

@@ -1,5 +1,6 @@
 // Matching intents to the broker's orders.
 #include "engine/intent_match.hpp"
+#include "broker/order_words.hpp"
 
 #include <cmath>
 
@@ -13,10 +14,11 @@ bool same_price(double a, double b) {
 
 bool fields_match(const OrderIntent& i, const BrokerOrder& o) {
     if (o.symbol != i.symbol || o.quantity != i.quantity) return false;
-    if (i.order_class == "oco") return o.order_class == "oco";
-    if (o.side != i.side || o.type != (i.type.empty() ? "limit" : i.type)) return false;
-    const bool limit = o.type == "limit" || o.type == "stop_limit";
-    const bool stop = o.type == "stop" || o.type == "stop_limit";
+    if (class_from_text(i.order_class) == OrderClass::oco) return o.order_class == OrderClass::oco;
+    const OrderType type = i.type.empty() ? OrderType::limit : type_from_text(i.type);
+    if (o.side != side_from_text(i.side) || o.type != type) return false;
+    const bool limit = has_limit(o.type);
+    const bool stop = has_stop(o.type);
     return (!limit || same_price(o.price, i.price)) && (!stop || same_price(o.stop_price, i.stop));
 }
 
@@ -42,7 +44,8 @@ std::optional<BrokerOrder> find_intent_order(const OrderIntent& intent,
 }
 
 bool protective_intent(const OrderIntent& intent) {
-    return intent.duration == "gtc" && intent.side == "sell";
+    return duration_from_text(intent.duration) == OrderDuration::gtc &&
+           side_from_text(intent.side) == OrderSide::sell;
 }
 
 }  // namespace ostrel

@@ -1,5 +1,6 @@
 // Intent first, then the request; a lost answer freezes the ticker instead of inviting a resend.
 #include "engine/order_placement.hpp"
+#include "broker/order_words.hpp"
 
 #include <atomic>
 
@@ -35,7 +36,7 @@ Placement place_with_intent(const TradingContext& ctx, IBroker& broker, OrderReq
                            ctx.now(),
                            {}};
         if (const auto recorded = ctx.intents->record(intent); !recorded) {
-            if (order.side == "buy") {
+            if (side_from_text(order.side) == OrderSide::buy) {
                 return {PlaceOutcome::refused,
                         "Order not sent — its intent could not be recorded: " + recorded.error()};
             }
@@ -59,12 +60,12 @@ void freeze_for_unknown_outcome(SymbolState& s, const OrderRequest& order,
                                 const std::string& error) {
     s.order_in_flight = true;
     s.pending_status = kOutcomeUnknownStatus;
-    if (order.duration != "gtc") {
+    if (duration_from_text(order.duration) != OrderDuration::gtc) {
         s.pending_side = order.side;
         s.pending_qty = order.quantity;
         s.qty_at_order = s.qty;
     }
-    if (order.side == "buy") {
+    if (side_from_text(order.side) == OrderSide::buy) {
         s.entry_lock = true;
         s.pending_limit_price = order.price;
     }

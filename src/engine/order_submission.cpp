@@ -29,17 +29,17 @@ std::int64_t TradingContext::now() const {
 OrderRequest entry_order(const std::string& symbol, int qty, double limit, std::string reason) {
     OrderRequest r;
     r.symbol = symbol;
-    r.side = "buy";
+    r.side = to_text(OrderSide::buy);
     r.quantity = qty;
     r.price = limit;
-    r.duration = "day";
+    r.duration = to_text(OrderDuration::day);
     r.reason = std::move(reason);
     return r;
 }
 
 OrderRequest exit_order(const std::string& symbol, int qty, double limit, std::string reason) {
     OrderRequest r = entry_order(symbol, qty, limit, std::move(reason));
-    r.side = "sell";
+    r.side = to_text(OrderSide::sell);
     return r;
 }
 
@@ -67,7 +67,7 @@ bool submit_order(const TradingContext& ctx, SymbolState& s, const OrderRequest&
         return false;
     }
     const std::string& id = placed.text;
-    const bool buy = order.side == "buy";
+    const bool buy = side_from_text(order.side) == OrderSide::buy;
     const int q0 = s.qty;
     s.qty_at_order = q0;
     if (buy) {
@@ -152,7 +152,7 @@ std::pair<double, double> sizing_equity_and_buying_power(const AccountSnapshot& 
 }
 
 void cut_overnight_buy_limit(const TradingContext& ctx, SymbolState& s, double x, int phase) {
-    if (!is_buy_side(s.pending_side) || s.pending_order_id.empty() || x <= 0.0 ||
+    if (!adds_shares(side_from_text(s.pending_side)) || s.pending_order_id.empty() || x <= 0.0 ||
         s.pending_limit_price <= 0.0 || s.pending_limit_price - x < 0.009999999) {
         return;
     }

@@ -122,8 +122,9 @@ int count_day_trades(const std::vector<FillEvent>& events, std::int64_t now) {
         if (!day) continue;
         const std::int64_t d = days_from_civil(day->year, day->month, day->day);
         if (std::find(window.begin(), window.end(), d) == window.end()) continue;
-        const bool buy = is_buy_side(e.side);
-        const bool sell = is_sell_side(e.side);
+        const OrderSide side = side_from_text(e.side);
+        const bool buy = adds_shares(side);
+        const bool sell = takes_shares(side);
         if (!buy && !sell) continue;
         Flags& f = pairs[std::to_string(d) + '|' + e.symbol];
         f.buy = f.buy || buy;

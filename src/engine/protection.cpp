@@ -52,7 +52,7 @@ bool free_slot_for_replacement(const TradingContext& ctx, const std::string& sym
     if (const auto orders = ctx.list_orders()) {
         const auto it = std::find_if(orders->begin(), orders->end(),
                                      [&](const BrokerOrder& o) { return o.id == old_id; });
-        if (it != orders->end() && order_terminal(it->status)) {
+        if (it != orders->end() && is_refused_or_ended(it->status)) {
             id.clear();
             return true;
         }
@@ -150,11 +150,11 @@ void keep_stop(const TradingContext& ctx, SymbolState& s, int w, double stop, do
     if (!broker) return;
     OrderRequest req;
     req.symbol = s.symbol;
-    req.side = "sell";
+    req.side = to_text(OrderSide::sell);
     req.quantity = w;
-    req.type = "stop";
-    req.duration = "gtc";
-    req.order_class = "equity";
+    req.type = to_text(OrderType::stop);
+    req.duration = to_text(OrderDuration::gtc);
+    req.order_class = to_text(OrderClass::equity);
     req.stop = cent_floor(stop);
     req.price = 0.0;
     req.reason = "GTC resting stop";
@@ -191,11 +191,11 @@ void place_oco(const TradingContext& ctx, SymbolState& s, int f, double target, 
     }
     OrderRequest req;
     req.symbol = s.symbol;
-    req.side = "sell";
+    req.side = to_text(OrderSide::sell);
     req.quantity = f;
-    req.type = "limit";
-    req.duration = "gtc";
-    req.order_class = "oco";
+    req.type = to_text(OrderType::limit);
+    req.duration = to_text(OrderDuration::gtc);
+    req.order_class = to_text(OrderClass::oco);
     req.price = cent_ceiling(target);
     req.stop = cent_floor(stop);
     req.reason = "GTC OCO target/stop";
@@ -218,10 +218,10 @@ void place_oco(const TradingContext& ctx, SymbolState& s, int f, double target, 
         const auto orders = ctx.list_orders();
         if (orders) {
             for (const BrokerOrder& o : *orders) {
-                if (o.symbol != s.symbol || !order_active(o.status) || !is_sell_side(o.side))
+                if (o.symbol != s.symbol || !is_working(o.status) || !takes_shares(o.side))
                     continue;
-                const bool stop_leg = o.type == "stop" || o.type == "stop_limit";
-                if (o.type == "limit") {
+                const bool stop_leg = has_stop(o.type);
+                if (o.type == OrderType::limit) {
                     s.resting_target_id = o.id;
                     if (o.price > 0.0) s.resting_target_price = o.price;
                     s.resting_target_qty = o.quantity >= 1 ? o.quantity : f;

@@ -14,7 +14,7 @@ namespace {
 
 void apply_pending(SymbolState& s, const BrokerOrder& o, const ReconcileView& view,
                    int position_qty, ReconcileOutcome& out) {
-    s.pending_status = o.status;
+    s.pending_status = status_word(o);
     if (o.price > 0.0) s.pending_limit_price = o.price;
     if (o.avg_fill_price > 0.0) {
         s.last_fill_price = o.avg_fill_price;
@@ -22,12 +22,13 @@ void apply_pending(SymbolState& s, const BrokerOrder& o, const ReconcileView& vi
         s.last_fill_price = o.last_fill_price;
     }
     if (order_filled(o)) {
-        const std::string side = o.side.empty() ? s.pending_side : o.side;
+        const std::string side =
+            o.side == OrderSide::unknown ? s.pending_side : std::string(to_text(o.side));
         log_info(s.symbol,
                  "BROKER FILL " + side + " " + stream_number(o.exec_quantity) + " @ " +
                      stream_number(s.last_fill_price > 0.0 ? s.last_fill_price : o.avg_fill_price) +
                      " — using Tradier fill, not our limit");
-        const bool buy = is_buy_side(side);
+        const bool buy = adds_shares(side_from_text(side));
         const bool not_there = !view.positions_ok || (buy && position_qty <= 0) ||
                                (!buy && position_qty >= s.qty_at_order && position_qty > 0);
         if (not_there) {
@@ -42,23 +43,23 @@ void apply_pending(SymbolState& s, const BrokerOrder& o, const ReconcileView& vi
         }
         s.order_in_flight = false;
         s.pending_order_id.clear();
-        s.pending_status = o.status;
+        s.pending_status = status_word(o);
         s.pending_limit_price = 0.0;
         s.planned_buy_limit = 0.0;
         s.planned_buy_qty = 0;
         out.fill_booked = true;
         out.fill_sides.push_back(side.empty() ? "buy" : side);
-    } else if (order_terminal(o.status)) {
-        log_error(s.symbol,
-                  "Order " + s.pending_order_id + " " + o.status + " — not booking a guessed fill");
+    } else if (is_refused_or_ended(o.status)) {
+        log_error(s.symbol, "Order " + s.pending_order_id + " " + status_word(o) +
+                                " — not booking a guessed fill");
         // An exit that ended unfilled hands its shares back to the stop before another exit.
-        if (is_sell_side(s.pending_side)) s.exit_lapsed = true;
+        if (takes_shares(side_from_text(s.pending_side))) s.exit_lapsed = true;
         s.exit_unfilled_passes = 0;
         s.order_in_flight = false;
         s.pending_order_id.clear();
         s.pending_side.clear();
         s.pending_qty = 0;
-        s.pending_status = o.status;
+        s.pending_status = status_word(o);
         s.pending_limit_price = 0.0;
     } else {
         s.order_in_flight = true;
@@ -108,12 +109,12 @@ void apply_resting(SymbolState& s, Slot slot, const BrokerOrder& o, int position
         } else {
             forget_resting_stop(s);
         }
-    } else if (order_terminal(o.status)) {
-        log_info(s.symbol, "GTC " + id + " " + o.status + " — will replace if still long");
+    } else if (is_refused_or_ended(o.status)) {
+        log_info(s.symbol, "GTC " + id + " " + status_word(o) + " — will replace if still long");
         // A broker that refused the order is not asked for the same one again at once.
-        if (o.status == "rejected" && id == s.resting_stop_id) {
+        if (o.status == OrderStatus::rejected && id == s.resting_stop_id) {
             s.refused_stop = {s.resting_stop_qty, cent_floor(s.resting_stop_price), 0};
-        } else if (o.status == "rejected") {
+        } else if (o.status == OrderStatus::rejected) {
             s.refused_pair = {s.resting_target_qty, cent_ceiling(s.resting_target_price), 0};
         }
         if (id == s.resting_target_id) {
@@ -202,7 +203,7 @@ void apply_position(SymbolState& s, const ReconcileView& view, ReconcileOutcome&
          {&s.resting_stop_id, &s.resting_target_id, &s.resting_oco_stop_id}) {
         if (id->empty()) continue;
         const auto r = view.resting.find(*id);
-        if (r == view.resting.end() || order_active(r->second.status)) {
+        if (r == view.resting.end() || is_working(r->second.status)) {
             out.leftover_orders.push_back(*id);
         }
     }
@@ -215,12 +216,9 @@ void apply_position(SymbolState& s, const ReconcileView& view, ReconcileOutcome&
 
 }  // namespace
 
-bool order_terminal(const std::string& status) {
-    return status == "rejected" || status == "canceled" || status == "expired";
-}
-
 bool order_filled(const BrokerOrder& o) {
-    return o.status == "filled" || (o.exec_quantity > 0.0 && o.remaining_quantity <= 0.0);
+    return o.status == OrderStatus::filled ||
+           (o.exec_quantity > 0.0 && o.remaining_quantity <= 0.0);
 }
 
 ReconcileOutcome apply_broker_view(SymbolState& s, const ReconcileView& view) {
@@ -256,16 +254,16 @@ ReconcileOutcome apply_broker_view(SymbolState& s, const ReconcileView& view) {
 }
 
 bool adopt_resting_order(SymbolState& s, const BrokerOrder& o) {
-    if (o.symbol.empty() || !order_active(o.status) || s.qty < 1 || !is_sell_side(o.side))
+    if (o.symbol.empty() || !is_working(o.status) || s.qty < 1 || !takes_shares(o.side))
         return false;
     // Our own working exit is the pending order, not protection to adopt.
     if (!o.id.empty() && o.id == s.pending_order_id) return false;
     // An OCO parent carries no price of its own; its legs follow it in the list and are
     // adopted one by one, as the pair we place ourselves is kept.
-    if (o.order_class == "oco") return false;
+    if (o.order_class == OrderClass::oco) return false;
     const int qty =
         o.remaining_quantity > 0.0 ? static_cast<int>(o.remaining_quantity) : o.quantity;
-    if (o.type == "limit") {
+    if (o.type == OrderType::limit) {
         if (!s.resting_target_id.empty() || o.id == s.resting_target_id) return false;
         s.resting_target_id = o.id;
         s.resting_target_price = o.price > 0.0 ? o.price : s.target_price;
@@ -275,7 +273,7 @@ bool adopt_resting_order(SymbolState& s, const BrokerOrder& o) {
                                six_decimals(s.resting_target_price));
         return true;
     }
-    if (o.type != "stop" && o.type != "stop_limit") return false;
+    if (!has_stop(o.type)) return false;
     if (o.id == s.resting_stop_id || o.id == s.resting_oco_stop_id) return false;
     bool as_oco = false;
     if (!s.resting_target_id.empty() && s.resting_oco_stop_id.empty()) {

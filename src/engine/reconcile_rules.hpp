@@ -15,7 +15,6 @@ namespace ostrel {
 
 class PdtGuard;
 
-bool order_terminal(const std::string& status);
 bool order_filled(const BrokerOrder& order);
 
 /// What one pass has learnt from the broker, shared by every ticker.

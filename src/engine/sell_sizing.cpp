@@ -30,7 +30,7 @@ int pair_shares(const SymbolState& s) {
 
 int pending_sell_shares(const SymbolState& s) {
     const bool working = !s.pending_order_id.empty() || s.order_in_flight;
-    return working && is_sell_side(s.pending_side) ? s.pending_qty : 0;
+    return working && takes_shares(side_from_text(s.pending_side)) ? s.pending_qty : 0;
 }
 
 }  // namespace
@@ -41,10 +41,11 @@ int foreign_sell_shares(const SymbolState& s, const std::vector<BrokerOrder>& or
     std::unordered_map<std::string, bool> pair_ours;
     int single = 0;
     for (const BrokerOrder& o : orders) {
-        if (o.symbol != s.symbol || !is_sell_side(o.side) || !order_active(o.status)) continue;
+        if (o.symbol != s.symbol || !takes_shares(o.side) || !is_working(o.status)) continue;
         if (o.parent_id.empty()) {
             // A multi-leg parent promises nothing beyond its legs.
-            if (o.order_class == "oco" || o.order_class == "otoco" || o.order_class == "oto")
+            if (o.order_class == OrderClass::oco || o.order_class == OrderClass::otoco ||
+                o.order_class == OrderClass::oto)
                 continue;
             if (!ours(s, o.id)) single += open_quantity(o);
             continue;

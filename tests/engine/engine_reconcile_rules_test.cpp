@@ -11,8 +11,9 @@ BrokerOrder order(const std::string& id, const std::string& status, const std::s
     BrokerOrder o;
     o.id = id;
     o.symbol = "AAPL";
-    o.status = status;
-    o.side = side;
+    o.raw_status = status;
+    o.status = status_from_text(status);
+    o.side = side_from_text(side);
     o.exec_quantity = exec;
     o.remaining_quantity = remaining;
     o.avg_fill_price = avg_fill;
@@ -155,7 +156,7 @@ TEST(ReconcileRules, FlatBrokerKeepsAPlanThatNeverBecameALot) {
 TEST(ReconcileRules, AdoptsRestingTargetAndStopButNotOurOwnExit) {
     SymbolState s = lot(9, 50.0);
     BrokerOrder target = order("11", "open", "sell", 0, 3, 0.0);
-    target.type = "limit";
+    target.type = OrderType::limit;
     target.price = 56.01;
     EXPECT_TRUE(adopt_resting_order(s, target));
     EXPECT_EQ(s.resting_target_id, "11");
@@ -163,13 +164,13 @@ TEST(ReconcileRules, AdoptsRestingTargetAndStopButNotOurOwnExit) {
     EXPECT_DOUBLE_EQ(s.target_price, 56.01);
 
     BrokerOrder leg = order("12", "open", "sell", 0, 3, 0.0);
-    leg.type = "stop";
+    leg.type = OrderType::stop;
     leg.stop_price = 47.0;
     EXPECT_TRUE(adopt_resting_order(s, leg));
     EXPECT_EQ(s.resting_oco_stop_id, "12");
 
     BrokerOrder stop = order("13", "open", "sell", 0, 6, 0.0);
-    stop.type = "stop";
+    stop.type = OrderType::stop;
     stop.stop_price = 47.0;
     EXPECT_TRUE(adopt_resting_order(s, stop));
     EXPECT_EQ(s.resting_stop_id, "13");
@@ -179,7 +180,7 @@ TEST(ReconcileRules, AdoptsRestingTargetAndStopButNotOurOwnExit) {
     SymbolState selling = lot(9, 50.0);
     selling.pending_order_id = "14";
     BrokerOrder exit = order("14", "open", "sell", 0, 9, 0.0);
-    exit.type = "limit";
+    exit.type = OrderType::limit;
     EXPECT_FALSE(adopt_resting_order(selling, exit));
     EXPECT_TRUE(selling.resting_target_id.empty());
 }

@@ -9,7 +9,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto orders = parse_orders(body);
     if (orders) {
         for (const auto& o : *orders)
-            check(!o.id.empty() || !o.status.empty() || !o.type.empty());
+            check(!o.id.empty() || !o.raw_status.empty() || o.type != OrderType::other ||
+                  o.status != OrderStatus::none);
     }
     return 0;
 }
