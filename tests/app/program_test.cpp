@@ -78,8 +78,9 @@ TEST_F(Program, HeadlessStopsOnSignals) {
         ScratchDir out;  // fresh files: the previous run's lines must not count
         ChildProcess run({OSTREL_EXE, "--headless", "--demo", "--data-dir", data_}, env_,
                          out.path());
-        // Wait for the first line, so the handlers are installed before the signal comes.
-        while (run.out().find("[ENGINE] Headless run") == std::string::npos) {
+        // Wait until it has connected: the handlers are installed and the run is past the
+        // connect (a signal during the connect ends it "before it connected").
+        while (run.out().find("[ENGINE] PAPER mode") == std::string::npos) {
             ASSERT_FALSE(run.wait(std::chrono::seconds(0)).has_value()) << run.err();
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
