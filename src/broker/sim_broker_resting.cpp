@@ -23,32 +23,35 @@ std::vector<PaperTarget> SimBroker::resting_targets() const {
     return out;
 }
 
+namespace {
+
+/// A resting paper order as the broker lists it: a GTC sell of the given type, all of it open.
+BrokerOrder resting_order(const std::string& id, const std::string& symbol, OrderType type,
+                          int quantity) {
+    BrokerOrder o;
+    o.id = id;
+    o.symbol = symbol;
+    o.side = OrderSide::sell;
+    o.status = OrderStatus::open;
+    o.type = type;
+    o.duration = OrderDuration::gtc;
+    o.quantity = quantity;
+    o.remaining_quantity = quantity;
+    return o;
+}
+
+}  // namespace
+
 std::vector<BrokerOrder> SimBroker::open_orders() const {
     std::lock_guard lock(mutex_);
     std::vector<BrokerOrder> out;
     for (const auto& [id, t] : targets_) {
-        BrokerOrder o;
-        o.id = t.id;
-        o.symbol = t.symbol;
-        o.side = OrderSide::sell;
-        o.status = OrderStatus::open;
-        o.type = OrderType::limit;
-        o.duration = OrderDuration::gtc;
-        o.quantity = t.quantity;
-        o.remaining_quantity = t.quantity;
+        BrokerOrder o = resting_order(t.id, t.symbol, OrderType::limit, t.quantity);
         o.price = t.limit_price;
         out.push_back(o);
     }
     for (const auto& [id, st] : stops_) {
-        BrokerOrder o;
-        o.id = st.id;
-        o.symbol = st.symbol;
-        o.side = OrderSide::sell;
-        o.status = OrderStatus::open;
-        o.type = OrderType::stop;
-        o.duration = OrderDuration::gtc;
-        o.quantity = st.quantity;
-        o.remaining_quantity = st.quantity;
+        BrokerOrder o = resting_order(st.id, st.symbol, OrderType::stop, st.quantity);
         o.stop_price = st.stop_price;
         out.push_back(o);
     }
