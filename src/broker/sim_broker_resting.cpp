@@ -40,6 +40,17 @@ BrokerOrder resting_order(const std::string& id, const std::string& symbol, Orde
     return o;
 }
 
+/// The market sell a resting paper order turns into when it fires: at the observed price.
+OrderRequest fired_sell(const std::string& symbol, int quantity, double price, const char* reason) {
+    OrderRequest sell;
+    sell.symbol = symbol;
+    sell.side = to_text(OrderSide::sell);
+    sell.quantity = quantity;
+    sell.price = price;
+    sell.reason = reason;
+    return sell;
+}
+
 }  // namespace
 
 std::vector<BrokerOrder> SimBroker::open_orders() const {
@@ -97,12 +108,7 @@ void SimBroker::trigger_targets_locked(const std::string& symbol, double price) 
         const PaperTarget target = it->second;
         targets_.erase(it);
         stops_.erase(target.stop_id);  // one cancels the other
-        OrderRequest sell;
-        sell.symbol = symbol;
-        sell.side = to_text(OrderSide::sell);
-        sell.quantity = target.quantity;
-        sell.price = price;
-        sell.reason = "paper GTC target";
+        const OrderRequest sell = fired_sell(symbol, target.quantity, price, "paper GTC target");
         if (auto result = fill_locked(sell); !result) log_error("PAPER", result.error());
     }
 }
@@ -120,12 +126,8 @@ void SimBroker::trigger_stops_locked(const std::string& symbol, double price) {
         const PaperStop stop = it->second;
         stops_.erase(it);
         targets_.erase(stop.oco_target_id);  // one cancels the other
-        OrderRequest sell;
-        sell.symbol = symbol;
-        sell.side = to_text(OrderSide::sell);
-        sell.quantity = stop.quantity;
-        sell.price = price;  // the observed price, not the stop price
-        sell.reason = "paper GTC stop";
+        // The observed price, not the stop price.
+        const OrderRequest sell = fired_sell(symbol, stop.quantity, price, "paper GTC stop");
         if (auto result = fill_locked(sell); !result) log_error("PAPER", result.error());
     }
 }
