@@ -64,8 +64,8 @@ struct MonitorScene {
         engine = std::make_unique<Engine>(dir);
         engine->client().set_rest_url_override(simulator->base_url());
         engine->set_analysis_hook([](const std::string& ticker, TickerAnalysis& a) {
-            a.decision.action = "BUY";
-            a.decision.window = "FIRE";
+            a.decision.action = DecisionAction::buy;
+            a.decision.window = EntryWindow::fire;
             a.decision.size_mult = 1.0;
             a.decision.final = 80.0;
             a.decision.thesis = "BUY  FIRE  (permission + trigger)  · " + ticker;

@@ -1,7 +1,6 @@
 // The window's backtest runner.
 #include "app/backtest_window.hpp"
 
-#include <chrono>
 #include <cstdio>
 
 #include "backtest/broker_history.hpp"
@@ -10,6 +9,7 @@
 #include "backtest/report.hpp"
 #include "broker/tradier_client.hpp"
 #include "config/data_locations.hpp"
+#include "platform/wall_clock.hpp"
 
 namespace ostrel {
 namespace {
@@ -64,11 +64,8 @@ ui::BacktestOutcome run(const ui::BacktestRequest& request, const ui::BacktestPr
                                            data_directory() + "backtest-cache/");
     } else {
         // The demo market's bars up to today, as the window's demo trades them.
-        const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
-                             std::chrono::system_clock::now().time_since_epoch())
-                             .count();
-        history =
-            backtest::demo_history(request.symbols, request.days, backtest::date_text(now), true);
+        history = backtest::demo_history(request.symbols, request.days,
+                                         backtest::date_text(now_ms()), true);
     }
     if (!history) return {false, "The backtest could not start: " + history.error(), {}, {}};
     backtest::ReplayOptions options;

@@ -9,7 +9,8 @@ namespace ostrel {
 std::string format_ticker_line(const SymbolState& s) {
     char head[96];
     std::snprintf(head, sizeof head, "%-6s %-5s %-7s score %.1f  last %.2f  ", s.symbol.c_str(),
-                  s.decision.action.c_str(), s.decision.window.c_str(), s.last_score, s.last_price);
+                  to_text(s.decision.action).data(), to_text(s.decision.window).data(),
+                  s.last_score, s.last_price);
     std::string line = head;
     if (s.qty > 0) {
         char position[48];

@@ -27,8 +27,8 @@ class TickerChanges {
 
   private:
     struct Shown {
-        std::string action;
-        std::string window;
+        DecisionAction action = DecisionAction::pass;
+        EntryWindow window = EntryWindow::closed;
         double price = 0.0;
         int qty = 0;
         std::string pending_side;

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "broker/tradier_client.hpp"
+#include "platform/wall_clock.hpp"
 #include "sim/calendar.hpp"
 
 namespace ostrel::backtest {
@@ -65,13 +66,6 @@ bool fresh(const std::filesystem::path& file) {
     return age < std::chrono::hours(12);
 }
 
-/// The UTC date `days` days before today, as the broker's `start` parameter wants it.
-std::string days_ago(int days) {
-    const auto now = std::chrono::system_clock::now().time_since_epoch();
-    const auto today = std::chrono::duration_cast<std::chrono::hours>(now).count() / 24;
-    return sim::format_date(today - days);
-}
-
 std::expected<void, std::string> fetch(TradierClient& client, const std::string& symbol,
                                        int calendar_days, const std::filesystem::path& dir) {
     const auto write = [&](const std::filesystem::path& file,
@@ -87,16 +81,16 @@ std::expected<void, std::string> fetch(TradierClient& client, const std::string&
         if (ec) return std::unexpected("cannot write " + file.string());
         return {};
     };
-    const auto daily =
-        client.request("GET", "/markets/history",
-                       "symbol=" + symbol + "&interval=daily&start=" + days_ago(calendar_days));
+    const auto daily = client.request(
+        "GET", "/markets/history",
+        "symbol=" + symbol + "&interval=daily&start=" + utc_date_days_ago(calendar_days));
     if (!daily) return std::unexpected(symbol + " daily history: " + daily.error());
     const auto days = parse_history_days(daily->body);
     if (!days) return std::unexpected(symbol + " daily history: " + days.error());
     if (days->empty()) return std::unexpected("the broker has no daily history for " + symbol);
     const auto intraday = client.request(
         "GET", "/markets/timesales",
-        "symbol=" + symbol + "&interval=15min&session_filter=open&start=" + days_ago(40));
+        "symbol=" + symbol + "&interval=15min&session_filter=open&start=" + utc_date_days_ago(40));
     BarSeries bars;
     if (intraday) {
         if (auto parsed = parse_timesales_bars(intraday->body)) bars = std::move(*parsed);

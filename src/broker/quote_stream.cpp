@@ -8,18 +8,11 @@
 
 #include "broker/tradier_client.hpp"
 #include "log/activity_log.hpp"
+#include "platform/wall_clock.hpp"
 
 namespace ostrel {
 
-namespace {
-
-std::int64_t now_ms() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
-
-}  // namespace
+namespace {}  // namespace
 
 std::string default_stream_url() {
     const char* value = std::getenv("OSTREL_STREAM_URL");

@@ -4,12 +4,11 @@
 #include <cmath>
 #include <cstdio>
 
-#include <chrono>
-
 #include <nlohmann/json.hpp>
 
 #include "log/activity_log.hpp"
 #include "market/number_text.hpp"
+#include "platform/wall_clock.hpp"
 
 namespace ostrel {
 
@@ -18,11 +17,6 @@ namespace {
 std::string json_string(const std::string& s) {
     // A quote or backslash in a reason must not break the line; plain text is unchanged.
     return nlohmann::json(s).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}
-
-std::int64_t wall_ms() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
 /// Six significant digits as before ("195.2", "0.1234", "-12.3457"), but never fewer than the
@@ -89,7 +83,7 @@ OrderResult SimBroker::fill_locked(const OrderRequest& request) {
     realized_pnl_ += pnl;
 
     PaperFill fill{request.symbol, request.side, request.quantity, price, next_id_locked('P'),
-                   request.reason, pnl,          wall_ms()};
+                   request.reason, pnl,          now_ms()};
     revalue_locked();
     fills_.push_back(fill);
     // A book without a folder (a replay of history) keeps no journal.

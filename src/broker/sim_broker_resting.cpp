@@ -23,32 +23,46 @@ std::vector<PaperTarget> SimBroker::resting_targets() const {
     return out;
 }
 
+namespace {
+
+/// A resting paper order as the broker lists it: a GTC sell of the given type, all of it open.
+BrokerOrder resting_order(const std::string& id, const std::string& symbol, OrderType type,
+                          int quantity) {
+    BrokerOrder o;
+    o.id = id;
+    o.symbol = symbol;
+    o.side = OrderSide::sell;
+    o.status = OrderStatus::open;
+    o.type = type;
+    o.duration = OrderDuration::gtc;
+    o.quantity = quantity;
+    o.remaining_quantity = quantity;
+    return o;
+}
+
+/// The market sell a resting paper order turns into when it fires: at the observed price.
+OrderRequest fired_sell(const std::string& symbol, int quantity, double price, const char* reason) {
+    OrderRequest sell;
+    sell.symbol = symbol;
+    sell.side = to_text(OrderSide::sell);
+    sell.quantity = quantity;
+    sell.price = price;
+    sell.reason = reason;
+    return sell;
+}
+
+}  // namespace
+
 std::vector<BrokerOrder> SimBroker::open_orders() const {
     std::lock_guard lock(mutex_);
     std::vector<BrokerOrder> out;
     for (const auto& [id, t] : targets_) {
-        BrokerOrder o;
-        o.id = t.id;
-        o.symbol = t.symbol;
-        o.side = OrderSide::sell;
-        o.status = OrderStatus::open;
-        o.type = OrderType::limit;
-        o.duration = OrderDuration::gtc;
-        o.quantity = t.quantity;
-        o.remaining_quantity = t.quantity;
+        BrokerOrder o = resting_order(t.id, t.symbol, OrderType::limit, t.quantity);
         o.price = t.limit_price;
         out.push_back(o);
     }
     for (const auto& [id, st] : stops_) {
-        BrokerOrder o;
-        o.id = st.id;
-        o.symbol = st.symbol;
-        o.side = OrderSide::sell;
-        o.status = OrderStatus::open;
-        o.type = OrderType::stop;
-        o.duration = OrderDuration::gtc;
-        o.quantity = st.quantity;
-        o.remaining_quantity = st.quantity;
+        BrokerOrder o = resting_order(st.id, st.symbol, OrderType::stop, st.quantity);
         o.stop_price = st.stop_price;
         out.push_back(o);
     }
@@ -94,12 +108,7 @@ void SimBroker::trigger_targets_locked(const std::string& symbol, double price) 
         const PaperTarget target = it->second;
         targets_.erase(it);
         stops_.erase(target.stop_id);  // one cancels the other
-        OrderRequest sell;
-        sell.symbol = symbol;
-        sell.side = to_text(OrderSide::sell);
-        sell.quantity = target.quantity;
-        sell.price = price;
-        sell.reason = "paper GTC target";
+        const OrderRequest sell = fired_sell(symbol, target.quantity, price, "paper GTC target");
         if (auto result = fill_locked(sell); !result) log_error("PAPER", result.error());
     }
 }
@@ -117,12 +126,8 @@ void SimBroker::trigger_stops_locked(const std::string& symbol, double price) {
         const PaperStop stop = it->second;
         stops_.erase(it);
         targets_.erase(stop.oco_target_id);  // one cancels the other
-        OrderRequest sell;
-        sell.symbol = symbol;
-        sell.side = to_text(OrderSide::sell);
-        sell.quantity = stop.quantity;
-        sell.price = price;  // the observed price, not the stop price
-        sell.reason = "paper GTC stop";
+        // The observed price, not the stop price.
+        const OrderRequest sell = fired_sell(symbol, stop.quantity, price, "paper GTC stop");
         if (auto result = fill_locked(sell); !result) log_error("PAPER", result.error());
     }
 }

@@ -3,7 +3,6 @@
 #include "broker/tradier_client.hpp"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <sstream>
 #include <utility>
@@ -13,6 +12,7 @@
 #include "broker/tradier_parse.hpp"
 #include "log/activity_log.hpp"
 #include "log/printable_text.hpp"
+#include "platform/wall_clock.hpp"
 
 namespace ostrel {
 
@@ -24,12 +24,6 @@ constexpr std::size_t kErrorBodyBytes = 400;
 std::string env_rest_url() {
     const char* value = std::getenv("OSTREL_REST_URL");
     return value != nullptr ? std::string(value) : std::string();
-}
-
-std::int64_t wall_ms() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::system_clock::now().time_since_epoch())
-        .count();
 }
 
 std::string strip_trailing_slash(std::string url) {
@@ -222,7 +216,7 @@ void TradierClient::set_stream_status_text(const std::string& text) {
     if (!live) {
         stream_live_since_ms_ = 0;
     } else if (stream_live_since_ms_ == 0) {
-        stream_live_since_ms_ = wall_ms();
+        stream_live_since_ms_ = now_ms();
     }
     stream_status_ = text;
 }
@@ -246,7 +240,7 @@ void TradierClient::update_cached_quote(const std::string& symbol,
     auto [it, inserted] = quote_cache_.try_emplace(symbol);
     if (inserted) it->second.symbol = symbol;
     update(it->second);
-    stream_heard_[symbol] = wall_ms();
+    stream_heard_[symbol] = now_ms();
 }
 
 void TradierClient::set_stream_stopper(std::function<void()> stop) {

@@ -1,40 +1,21 @@
 // Market-data endpoints: quotes (refreshing the quote cache), the easy-to-borrow list,
 // time and sales and daily history (through the bar cache), and the market clock.
 #include <chrono>
-#include <ctime>
 
 #include "broker/tradier_client.hpp"
 #include "broker/tradier_forms.hpp"
 #include "broker/tradier_parse.hpp"
+#include "platform/wall_clock.hpp"
 
 namespace ostrel {
 
-namespace {
-
-std::int64_t wall_ms() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
-
-/// The UTC calendar date `days` days before now, "YYYY-MM-DD".
-std::string utc_date_days_ago(int days) {
-    const std::time_t t = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now() -
-                                                               std::chrono::hours(24 * days));
-    std::tm tm{};
-    gmtime_r(&t, &tm);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d", &tm);
-    return text;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 std::expected<std::vector<Quote>, std::string> TradierClient::quotes(
     const std::vector<std::string>& symbols) {
     auto response = request("GET", "/markets/quotes", quotes_query(symbols));
     if (!response) return std::unexpected(response.error());
-    return parse_quotes(response->body, wall_ms(), [this](const Quote& quote) {
+    return parse_quotes(response->body, now_ms(), [this](const Quote& quote) {
         std::lock_guard lock(data_mutex_);
         quote_cache_[quote.symbol] = quote;
     });

@@ -39,13 +39,13 @@ Vote raw_vote(double score, const Settings& cfg) {
 FinalDecision no_tape_decision() {
     FinalDecision d;
     d.final = 0.0;
-    d.action = "PASS";
+    d.action = DecisionAction::pass;
     d.size_mult = 0.0;
     d.thesis = "PASS  CLOSED  (no tape)";
     d.setup = "No entry. Waiting for a populated Daily + 1H tape.";
     d.logic = "Committees need at least 20 bars before permission or trigger can fire.";
     d.risk = "Do not size a blank chart.";
-    d.window = "CLOSED";
+    d.window = EntryWindow::closed;
     d.reasons = {d.thesis, "BLOCKED: No Data"};
     d.momentum_label = "NO DATA";
     return d;
@@ -58,7 +58,7 @@ bool is_one_of(const std::string& s, std::initializer_list<const char*> words) {
     return false;
 }
 
-void set_entry(FinalDecision& d, const char* action, double size, const char* window) {
+void set_entry(FinalDecision& d, DecisionAction action, double size, EntryWindow window) {
     d.action = action;
     d.size_mult = size;
     d.window = window;
@@ -68,13 +68,13 @@ void quorum_model(FinalDecision& d, const Settings& cfg) {
     const int half_size_agree = std::max(cfg.min_committee_agree - 1, 2);
     const bool few_conflicts = d.bears <= cfg.max_signal_conflicts;
     if (d.final >= cfg.min_score && d.bulls >= cfg.min_committee_agree && few_conflicts) {
-        set_entry(d, "BUY", 1.0, "FIRE");
+        set_entry(d, DecisionAction::buy, 1.0, EntryWindow::fire);
     } else if (d.final >= cfg.min_score && d.bulls >= half_size_agree && few_conflicts) {
-        set_entry(d, "SAFE", 0.5, "FIRE");
+        set_entry(d, DecisionAction::safe, 0.5, EntryWindow::fire);
     } else if (d.bulls >= 2 && few_conflicts && d.final >= 0.8 * cfg.min_score) {
-        set_entry(d, "WAIT", 0.0, "ARMED");
+        set_entry(d, DecisionAction::wait, 0.0, EntryWindow::armed);
     } else {
-        set_entry(d, "PASS", 0.0, "CLOSED");
+        set_entry(d, DecisionAction::pass, 0.0, EntryWindow::closed);
     }
     d.trigger = false;
     d.permission = false;
@@ -83,9 +83,9 @@ void quorum_model(FinalDecision& d, const Settings& cfg) {
 void score_only_model(FinalDecision& d, const Settings& cfg) {
     const bool go = d.final >= cfg.min_score;
     if (go) {
-        set_entry(d, "BUY", 1.0, "FIRE");
+        set_entry(d, DecisionAction::buy, 1.0, EntryWindow::fire);
     } else {
-        set_entry(d, "PASS", 0.0, "CLOSED");
+        set_entry(d, DecisionAction::pass, 0.0, EntryWindow::closed);
     }
     d.trigger = go;
     d.permission = go;
@@ -126,12 +126,12 @@ void permission_trigger_model(FinalDecision& d, const CommitteeInputs& in, const
     }
     if (closed) {
         d.permission = false;
-        set_entry(d, "PASS", 0.0, "CLOSED");
+        set_entry(d, DecisionAction::pass, 0.0, EntryWindow::closed);
         return;
     }
     d.permission = true;
     if (!d.trigger) {
-        set_entry(d, "WAIT", 0.0, "ARMED");
+        set_entry(d, DecisionAction::wait, 0.0, EntryWindow::armed);
         return;
     }
     const bool confirmed =
@@ -139,9 +139,9 @@ void permission_trigger_model(FinalDecision& d, const CommitteeInputs& in, const
         is_one_of(d.volatility_label, {"AT DEMAND", "COILING", "EXPLOSION", "AT LOWER BAND"}) ||
         pattern_trigger;
     if (confirmed && !toxic) {
-        set_entry(d, "BUY", 1.0, "FIRE");
+        set_entry(d, DecisionAction::buy, 1.0, EntryWindow::fire);
     } else {
-        set_entry(d, "SAFE", 0.5, "FIRE");
+        set_entry(d, DecisionAction::safe, 0.5, EntryWindow::fire);
     }
 }
 

@@ -10,12 +10,18 @@ namespace ostrel {
 
 namespace {
 
-const char* action_suffix(const std::string& action) {
-    if (action == "WAIT") return "  (daily permission, waiting for 1H trigger)";
-    if (action == "SAFE") return "  (trigger open, half size)";
-    if (action == "BUY") return "  (permission + trigger)";
-    if (action == "PASS") return "  (no permission)";
-    return "";
+const char* action_suffix(DecisionAction action) {
+    switch (action) {
+        case DecisionAction::wait:
+            return "  (daily permission, waiting for 1H trigger)";
+        case DecisionAction::safe:
+            return "  (trigger open, half size)";
+        case DecisionAction::buy:
+            return "  (permission + trigger)";
+        case DecisionAction::pass:
+            break;
+    }
+    return "  (no permission)";
 }
 
 /// Appends the integer part of the score; `final` is clamped to 0..100, so it always fits.
@@ -53,9 +59,9 @@ void write_trade_card(FinalDecision& d, const CardFacts& f, const Settings& cfg)
     // Each line is written into one buffer reserved up front, so it costs one allocation.
     std::string thesis;
     thesis.reserve(96);
-    thesis += d.action;
+    thesis += to_text(d.action);
     thesis += "  ";
-    thesis += d.window;
+    thesis += to_text(d.window);
     thesis += action_suffix(d.action);
     if (d.trigger) {
         thesis += "  · ";

@@ -2,7 +2,6 @@
 #include "config/settings_file.hpp"
 
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -17,6 +16,7 @@
 #include "config/settings_json.hpp"
 #include "platform/file_replace.hpp"
 #include "platform/paths.hpp"
+#include "platform/wall_clock.hpp"
 
 namespace ostrel {
 namespace {
@@ -117,9 +117,7 @@ std::expected<void, std::string> SettingsFile::save(const Settings& settings, co
 
     if (keep_aside_) {
         if (is_plain_file(path_)) {
-            using namespace std::chrono;
-            const std::string aside = unreadable_settings_name(
-                path_, duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count());
+            const std::string aside = unreadable_settings_name(path_, ostrel::now_ms());
             if (std::rename(path_.c_str(), aside.c_str()) != 0) {
                 return std::unexpected("Could not keep the unreadable " + path_ + " aside as " +
                                        aside + " — settings not saved");

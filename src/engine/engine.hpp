@@ -235,9 +235,9 @@ class Engine {
     /// What an evaluation does with its decision: the open lot, the pending order, the entry and
     /// protection.
     void trade_on_evaluation(SymbolState& s, const TickerAnalysis& a, const Quote& quote,
-                             double mark, double atr, bool market_open, int phase);
+                             double mark, double atr, bool market_open, MarketPhase phase);
     void plan_entry(const TradingContext& ctx, SymbolState& s, const TickerAnalysis& a,
-                    const Quote& quote, double mark, double atr, int phase);
+                    const Quote& quote, double mark, double atr, MarketPhase phase);
     void reconcile_paper();
     void reconcile_live();
     /// Counts the passes each live lot has gone without a stop resting at the broker and

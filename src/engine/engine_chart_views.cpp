@@ -1,21 +1,15 @@
 // The copies the Chart and Paper tabs read: bars, levels and fills of a ticker, the equity
 // curve and the paper blotter. None of them makes a request.
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 
 #include "broker/order_words.hpp"
 #include "engine/engine.hpp"
 #include "market/timeframes.hpp"
+#include "platform/wall_clock.hpp"
 
 namespace ostrel {
 namespace {
-
-std::int64_t wall_clock_ms() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
 
 ChartLevels levels_of(const SymbolState& s) {
     ChartLevels levels;
@@ -47,7 +41,7 @@ void Engine::sample_equity() {
     const double equity = account_summary().equity;
     if (!(equity > 0.0)) return;
     std::lock_guard lock(mutex_);
-    chart_.sample_equity(wall_clock_ms(), equity);
+    chart_.sample_equity(now_ms(), equity);
 }
 
 ChartView Engine::chart_view(const std::string& ticker) const {

@@ -68,7 +68,7 @@ void Engine::evaluate(const std::string& ticker) {
         clock = market_clock_;
     }
     if (clock.state.empty() || clock.state == "unknown") clock.state = market_state;
-    const int phase = market_phase(clock);
+    const MarketPhase phase = market_phase(clock);
     const bool market_open = market_state == "open";
 
     const double atr = refresh_evaluated_state(s, a, quote, market_open);

@@ -54,7 +54,7 @@ bool pull_pending_buy(const TradingContext& ctx, SymbolState& s) {
 }  // namespace
 
 void Engine::trade_on_evaluation(SymbolState& s, const TickerAnalysis& a, const Quote& quote,
-                                 double mark, double atr, bool market_open, int phase) {
+                                 double mark, double atr, bool market_open, MarketPhase phase) {
     const TradingContext ctx = trading_context();
     const FinalDecision& d = s.decision;
 
@@ -84,7 +84,7 @@ void Engine::trade_on_evaluation(SymbolState& s, const TickerAnalysis& a, const 
 
     // The overnight setup died before the open.
     const bool buy_pending = pending(s) && adds_shares(side_from_text(s.pending_side));
-    const bool setup_died = !s.holding && !market_open && d.window == "CLOSED" &&
+    const bool setup_died = !s.holding && !market_open && d.window == EntryWindow::closed &&
                             (s.planned_buy_limit > 0.0 || buy_pending);
     if (setup_died && (!buy_pending || pull_pending_buy(ctx, s))) {
         if (buy_pending) {
@@ -118,7 +118,7 @@ void Engine::trade_on_evaluation(SymbolState& s, const TickerAnalysis& a, const 
 }
 
 void Engine::plan_entry(const TradingContext& ctx, SymbolState& s, const TickerAnalysis& a,
-                        const Quote& quote, double mark, double atr, int phase) {
+                        const Quote& quote, double mark, double atr, MarketPhase phase) {
     // In regular hours a price that stopped arriving is no price to buy at; the plan waits.
     if (phase == kPhaseRegular &&
         quote_too_old_to_enter(quote, quote_clock_ms(), quote_entry_max_age_ms_)) {

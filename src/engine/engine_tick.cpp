@@ -53,7 +53,7 @@ bool Engine::any_order_in_flight() {
 }
 
 void Engine::poll_market_clock(std::int64_t now_ns) {
-    int phase = 0;
+    MarketPhase phase = kPhaseClosed;
     {
         std::lock_guard lock(mutex_);
         phase = market_phase(market_clock_);
@@ -72,8 +72,7 @@ void Engine::fetch_preopen_quotes() {
     std::vector<std::string> tickers;
     {
         std::lock_guard lock(mutex_);
-        const int phase = market_phase(market_clock_);
-        if (phase < kPhaseBeforeOpen || phase > kPhaseOpenIn5) return;
+        if (!before_the_open(market_phase(market_clock_))) return;
         for (const auto& entry : states_)
             tickers.push_back(entry.first);
     }

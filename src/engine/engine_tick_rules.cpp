@@ -27,8 +27,8 @@ double seed_price(const Quote& quote) {
     return quote.ask;
 }
 
-bool clock_poll_due(std::int64_t last_poll_ns, std::int64_t now_ns, int phase) {
-    const std::int64_t interval = (phase >= 1 && phase <= 3) ? 15 * kSecondNs : 30 * kSecondNs;
+bool clock_poll_due(std::int64_t last_poll_ns, std::int64_t now_ns, MarketPhase phase) {
+    const std::int64_t interval = before_the_open(phase) ? 15 * kSecondNs : 30 * kSecondNs;
     return last_poll_ns == 0 || now_ns - last_poll_ns >= interval;
 }
 

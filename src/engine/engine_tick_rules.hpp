@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/session_time.hpp"
 #include "market/bar.hpp"
 
 namespace ostrel {
@@ -28,9 +29,9 @@ TickPlan plan_tick(const std::vector<TickRow>& rows);
 /// trade, else the bid, else the ask (which may be 0: no usable price).
 double seed_price(const Quote& quote);
 
-/// The market clock is read every 15 s in the pre-open phases (1, 2, 3), else every 30 s;
-/// a clock never read (last 0) is always due.
-bool clock_poll_due(std::int64_t last_poll_ns, std::int64_t now_ns, int phase);
+/// The market clock is read every 15 s in the phases before the open, else every 30 s; a clock
+/// never read (last 0) is always due.
+bool clock_poll_due(std::int64_t last_poll_ns, std::int64_t now_ns, MarketPhase phase);
 
 /// Live mode reconciles when an order is in flight, when it never has, or 15 s after the last
 /// time; paper mode reconciles on every tick.

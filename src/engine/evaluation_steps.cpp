@@ -37,7 +37,7 @@ double refresh_evaluated_state(SymbolState& s, const TickerAnalysis& a, const Qu
     double atr = a.daily_snapshot.atr;
     if (!(atr > 0.0)) atr = a.trigger_snapshot.atr;
     if (!(atr > 0.0)) atr = std::max(mark * 0.02, 0.01);
-    if (d.window == "CLOSED") s.entry_lock = false;
+    if (d.window == EntryWindow::closed) s.entry_lock = false;
     return atr;
 }
 
@@ -45,12 +45,13 @@ bool may_enter(const SymbolState& s) {
     const FinalDecision& d = s.decision;
     const bool pending = s.order_in_flight || !s.pending_order_id.empty();
     return !pending && !s.holding && s.qty <= 0 && !s.entry_lock &&
-           (d.action == "BUY" || d.action == "SAFE") && d.size_mult > 0.0;
+           (d.action == DecisionAction::buy || d.action == DecisionAction::safe) &&
+           d.size_mult > 0.0;
 }
 
 std::optional<OrderRequest> plan_entry_order(const TradingContext& ctx, SymbolState& s,
-                                             const Quote& quote, double mark, double atr, int phase,
-                                             const SizingAccount& account) {
+                                             const Quote& quote, double mark, double atr,
+                                             MarketPhase phase, const SizingAccount& account) {
     const FinalDecision& d = s.decision;
     const int max_day_trades = ctx.settings.pdt_max_day_trades;
     if (ctx.pdt_protection && ctx.pdt) {
@@ -86,7 +87,8 @@ std::optional<OrderRequest> plan_entry_order(const TradingContext& ctx, SymbolSt
         const double limit = day_entry
                                  ? lower_cent(s.planned_buy_limit, side_price(quote, "buy", ref))
                                  : s.planned_buy_limit;
-        return entry_order(s.symbol, s.planned_buy_qty, limit, d.action + " " + d.thesis);
+        return entry_order(s.symbol, s.planned_buy_qty, limit,
+                           std::string(to_text(d.action)) + " " + d.thesis);
     }
     push_front_reason(s,
                       "Overnight buy cap $" + two_decimals(s.planned_buy_limit) +

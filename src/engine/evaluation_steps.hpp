@@ -10,6 +10,7 @@
 #include "broker/broker_records.hpp"
 #include "broker/ibroker.hpp"
 #include "committees/analysis.hpp"
+#include "engine/session_time.hpp"
 #include "engine/trading_context.hpp"
 #include "market/bar.hpp"
 #include "state/symbol_state.hpp"
@@ -31,7 +32,7 @@ using SizingAccount = std::function<std::pair<AccountSnapshot, std::string>()>;
 /// Plans (and sizes) a new entry on the state copy and returns the day-limit buy to send now,
 /// or nothing when the plan waits (day-trade cap, sizing refusal, the market phase).
 std::optional<OrderRequest> plan_entry_order(const TradingContext& ctx, SymbolState& state,
-                                             const Quote& quote, double mark, double atr, int phase,
-                                             const SizingAccount& account);
+                                             const Quote& quote, double mark, double atr,
+                                             MarketPhase phase, const SizingAccount& account);
 
 }  // namespace ostrel

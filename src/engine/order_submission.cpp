@@ -151,7 +151,8 @@ std::pair<double, double> sizing_equity_and_buying_power(const AccountSnapshot& 
     return {equity, bp};
 }
 
-void cut_overnight_buy_limit(const TradingContext& ctx, SymbolState& s, double x, int phase) {
+void cut_overnight_buy_limit(const TradingContext& ctx, SymbolState& s, double x,
+                             MarketPhase phase) {
     if (!adds_shares(side_from_text(s.pending_side)) || s.pending_order_id.empty() || x <= 0.0 ||
         s.pending_limit_price <= 0.0 || s.pending_limit_price - x < 0.009999999) {
         return;

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "broker/ibroker.hpp"
+#include "engine/session_time.hpp"
 #include "engine/trading_context.hpp"
 #include "state/symbol_state.hpp"
 
@@ -24,7 +25,7 @@ std::pair<double, double> sizing_equity_and_buying_power(const AccountSnapshot& 
 
 /// Moves a resting overnight buy's limit down to `new_limit` while the open is still far enough.
 void cut_overnight_buy_limit(const TradingContext& ctx, SymbolState& state, double new_limit,
-                             int phase);
+                             MarketPhase phase);
 
 /// The entry order of a plan (day limit buy).
 OrderRequest entry_order(const std::string& symbol, int qty, double limit, std::string reason);

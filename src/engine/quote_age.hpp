@@ -1,10 +1,10 @@
 // How old a cached quote is, and the ages at which the engine stops trusting it.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 
 #include "market/bar.hpp"
+#include "platform/wall_clock.hpp"
 
 namespace ostrel {
 
@@ -24,9 +24,7 @@ struct QuoteLimits {
 
 /// Wall-clock milliseconds, the clock quotes are stamped with when they arrive.
 inline std::int64_t quote_clock_ms() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::system_clock::now().time_since_epoch())
-        .count();
+    return now_ms();
 }
 
 /// Milliseconds since the quote arrived (never below 0); -1 for a quote that never arrived.

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <chrono>
 #include <ctime>
 #include <limits>
 #include <string>
@@ -135,7 +134,7 @@ std::int32_t seconds_to_open(const MarketClock& clock) {
     return t > now ? clamp32(t - now) : -1;
 }
 
-int market_phase(const MarketClock& clock) {
+MarketPhase market_phase(const MarketClock& clock) {
     if (clock.state == "open") return kPhaseRegular;
     const std::int32_t s = seconds_to_open(clock);
     if (clock.state == "premarket") {
@@ -160,16 +159,6 @@ bool same_local_day(std::int64_t a_ms, std::int64_t b_ms) {
     const auto a = local_day(a_ms);
     const auto b = local_day(b_ms);
     return a && b && *a == *b;
-}
-
-std::int64_t now_ms() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
-}
-
-std::int64_t steady_now_ns() {
-    using namespace std::chrono;
-    return duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 }  // namespace ostrel

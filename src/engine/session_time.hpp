@@ -6,17 +6,29 @@
 #include <string_view>
 
 #include "broker/broker_records.hpp"
+#include "platform/wall_clock.hpp"
 
 namespace ostrel {
 
-/// Market phase codes.
-enum MarketPhase : int {
-    kPhaseClosed = 0,      ///< no open within 6 hours (or none computable)
-    kPhaseBeforeOpen = 1,  ///< more than 15 minutes to go, or premarket with no computable open
-    kPhaseOpenIn15 = 2,    ///< 300 < seconds <= 900
-    kPhaseOpenIn5 = 3,     ///< seconds <= 300
-    kPhaseRegular = 4,     ///< regular market open
+/// Where the day stands against the regular open.
+enum class MarketPhase {
+    closed,       ///< no open within 6 hours (or none computable)
+    before_open,  ///< more than 15 minutes to go, or premarket with no computable open
+    open_in_15,   ///< 300 < seconds <= 900
+    open_in_5,    ///< seconds <= 300
+    regular,      ///< regular market open
 };
+
+inline constexpr MarketPhase kPhaseClosed = MarketPhase::closed;
+inline constexpr MarketPhase kPhaseBeforeOpen = MarketPhase::before_open;
+inline constexpr MarketPhase kPhaseOpenIn15 = MarketPhase::open_in_15;
+inline constexpr MarketPhase kPhaseOpenIn5 = MarketPhase::open_in_5;
+inline constexpr MarketPhase kPhaseRegular = MarketPhase::regular;
+
+/// True in the three phases before the open: more than 15 minutes, 15 minutes, 5 minutes.
+constexpr bool before_the_open(MarketPhase phase) {
+    return phase == kPhaseBeforeOpen || phase == kPhaseOpenIn15 || phase == kPhaseOpenIn5;
+}
 
 struct CivilDate {
     int year = 0;
@@ -31,8 +43,8 @@ struct WallTime {
 
 /// Seconds until the regular open; 0 while open, -1 when no open ahead can be computed.
 std::int32_t seconds_to_open(const MarketClock& clock);
-/// Phase code 0..4 of the clock.
-int market_phase(const MarketClock& clock);
+/// The phase of the clock.
+MarketPhase market_phase(const MarketClock& clock);
 
 /// US Eastern wall time to Unix seconds, by calendar day (the 2 a.m. switch is not modelled).
 std::int64_t eastern_to_utc(int year, int month, int day, int hour, int minute);
@@ -57,10 +69,5 @@ struct LocalDay {
     bool operator==(const LocalDay&) const = default;
 };
 std::optional<LocalDay> local_day(std::int64_t ms);
-
-/// Wall-clock milliseconds since the Unix epoch.
-std::int64_t now_ms();
-/// Steady-clock nanoseconds, for spacing polls and runs.
-std::int64_t steady_now_ns();
 
 }  // namespace ostrel

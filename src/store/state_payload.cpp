@@ -22,8 +22,8 @@ std::string state_payload(const SymbolState& s) {
     j["pat"] = s.decision.pattern_score;
     j["mac"] = s.decision.macro_score;
     j["final"] = s.decision.final;
-    j["action"] = s.decision.action;
-    j["window"] = s.decision.window;
+    j["action"] = to_text(s.decision.action);
+    j["window"] = to_text(s.decision.window);
     j["thesis"] = s.decision.thesis;
     j["bulls"] = s.decision.bulls;
     j["bears"] = s.decision.bears;

@@ -25,9 +25,9 @@ void draw_row(const SymbolState& row) {
     ImGui::TableNextColumn();
     text_plain("%.2f", row.last_price);
     ImGui::TableNextColumn();
-    text_coloured(action_colour(d.action), "%s", d.action.c_str());
+    text_coloured(action_colour(d.action), "%s", to_text(d.action).data());
     ImGui::TableNextColumn();
-    text_coloured(window_colour(d.window), "%s", d.window.c_str());
+    text_coloured(window_colour(d.window), "%s", to_text(d.window).data());
     ImGui::TableNextColumn();
     text_plain("%.0f", row.last_score);
     ImGui::TableNextColumn();
@@ -65,16 +65,29 @@ void draw_row(const SymbolState& row) {
 
 }  // namespace
 
-const ImVec4& action_colour(const std::string& action) {
-    if (action == "BUY") return palette::kActionGreen;
-    if (action == "SAFE") return palette::kActionAmber;
-    if (action == "WAIT") return palette::kActionBlue;
+const ImVec4& action_colour(DecisionAction action) {
+    switch (action) {
+        case DecisionAction::buy:
+            return palette::kActionGreen;
+        case DecisionAction::safe:
+            return palette::kActionAmber;
+        case DecisionAction::wait:
+            return palette::kActionBlue;
+        case DecisionAction::pass:
+            break;
+    }
     return palette::kNeutralGrey;
 }
 
-const ImVec4& window_colour(const std::string& window) {
-    if (window == "FIRE") return palette::kActionGreen;
-    if (window == "ARMED") return palette::kActionBlue;
+const ImVec4& window_colour(EntryWindow window) {
+    switch (window) {
+        case EntryWindow::fire:
+            return palette::kActionGreen;
+        case EntryWindow::armed:
+            return palette::kActionBlue;
+        case EntryWindow::closed:
+            break;
+    }
     return palette::kNeutralGrey;
 }
 

@@ -14,10 +14,10 @@ namespace ostrel::ui {
 /// Draws the tape from this frame's rows (sorted by ticker), filling the height it is given.
 void draw_committee_tape(const std::vector<SymbolState>& rows, float height);
 
-/// BUY green, SAFE amber, WAIT blue, anything else grey.
-const ImVec4& action_colour(const std::string& action);
-/// FIRE green, ARMED blue, anything else grey.
-const ImVec4& window_colour(const std::string& window);
+/// BUY green, SAFE amber, WAIT blue, PASS grey.
+const ImVec4& action_colour(DecisionAction action);
+/// FIRE green, ARMED blue, CLOSED grey.
+const ImVec4& window_colour(EntryWindow window);
 
 /// The Order column's text and colour: the pending order, a used entry, the last fill, or "-".
 struct OrderCell {

@@ -53,9 +53,11 @@ void draw_rows(Engine& engine, const std::vector<SymbolState>& rows, WatchlistSt
 std::string watch_status(const SymbolState& row) {
     // A fresh state already carries the initial PASS / CLOSED decision; only an evaluation
     // writes its trade card, so until then the ticker is still waiting for its first one.
-    if (row.decision.action.empty() || (row.decision.thesis.empty() && row.decision.setup.empty()))
-        return {};
-    return row.decision.action + " " + row.decision.window;
+    if (row.decision.thesis.empty() && row.decision.setup.empty()) return {};
+    std::string status(to_text(row.decision.action));
+    status += ' ';
+    status += to_text(row.decision.window);
+    return status;
 }
 
 void draw_watchlist_box(Engine& engine, const std::vector<SymbolState>& rows,

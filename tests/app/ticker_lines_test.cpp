@@ -9,8 +9,8 @@ namespace {
 SymbolState row(const std::string& symbol, const std::string& action, double price) {
     SymbolState s;
     s.symbol = symbol;
-    s.decision.action = action;
-    s.decision.window = action == "BUY" ? "FIRE" : "CLOSED";
+    s.decision.action = action_from_text(action).value();
+    s.decision.window = action == "BUY" ? EntryWindow::fire : EntryWindow::closed;
     s.last_score = 61.26;
     s.last_price = price;
     return s;
@@ -47,9 +47,9 @@ TEST(TickerLines, OnlyChangesPrint) {
     rows[1].last_price = 590.0;  // the first price after none
     EXPECT_EQ(changes.changed_lines(rows).size(), 1u);
 
-    rows[1].decision.window = "ARMED";
+    rows[1].decision.window = EntryWindow::armed;
     EXPECT_EQ(changes.changed_lines(rows).size(), 1u);
-    rows[1].decision.action = "BUY";
+    rows[1].decision.action = DecisionAction::buy;
     EXPECT_EQ(changes.changed_lines(rows).size(), 1u);
 
     rows[0].order_in_flight = true;

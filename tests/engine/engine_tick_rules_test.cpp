@@ -32,12 +32,12 @@ TEST(TickRules, SeedPricePrefersTheMidpoint) {
 }
 
 TEST(TickRules, ClockIsPolledFasterBeforeTheOpen) {
-    EXPECT_TRUE(clock_poll_due(0, 5 * kS, 4));
-    for (int phase : {1, 2, 3}) {
+    EXPECT_TRUE(clock_poll_due(0, 5 * kS, kPhaseRegular));
+    for (MarketPhase phase : {kPhaseBeforeOpen, kPhaseOpenIn15, kPhaseOpenIn5}) {
         EXPECT_FALSE(clock_poll_due(100 * kS, 114 * kS, phase));
         EXPECT_TRUE(clock_poll_due(100 * kS, 115 * kS, phase));
     }
-    for (int phase : {0, 4}) {
+    for (MarketPhase phase : {kPhaseClosed, kPhaseRegular}) {
         EXPECT_FALSE(clock_poll_due(100 * kS, 129 * kS, phase));
         EXPECT_TRUE(clock_poll_due(100 * kS, 130 * kS, phase));
     }

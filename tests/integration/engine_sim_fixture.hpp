@@ -81,8 +81,8 @@ class EngineOnSim : public ::testing::Test {
     /// and no roll-over (trigger RSI `rsi_`), so only the tape the test sets moves a lot.
     void pin_analysis() {
         engine_->set_analysis_hook([this](const std::string&, TickerAnalysis& a) {
-            a.decision.action = action_;
-            a.decision.window = window_;
+            a.decision.action = action_from_text(action_).value();
+            a.decision.window = window_from_text(window_).value();
             a.decision.size_mult = action_ == "BUY" ? 1.0 : 0.0;
             a.decision.final = 80.0;
             a.decision.thesis = "pinned " + action_;

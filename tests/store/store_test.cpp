@@ -79,8 +79,8 @@ SymbolState full_state() {
     s.resting_oco_stop_qty = 3;
     s.strategy = "Mean Reversion";
     s.reasons = {"TRIM scale 1/3", "Stops set from actual average cost"};
-    s.decision.action = "BUY";
-    s.decision.window = "FIRE";
+    s.decision.action = DecisionAction::buy;
+    s.decision.window = EntryWindow::fire;
     s.decision.thesis = "Pullback into a rising 20-day";
     s.decision.final = 72.5;
     s.decision.bulls = 4;

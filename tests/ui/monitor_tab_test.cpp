@@ -11,8 +11,8 @@ using MonitorTab = testing::UiOnSim;
 TEST_F(MonitorTab, TradeCardsShowOnlyTheLinesADecisionHas) {
     make_engine(false, R"(["AAPL", "MSFT", "NVDA"])");
     engine_->set_analysis_hook([](const std::string& ticker, TickerAnalysis& a) {
-        a.decision.action = "WAIT";
-        a.decision.window = "ARMED";
+        a.decision.action = DecisionAction::wait;
+        a.decision.window = EntryWindow::armed;
         a.decision.size_mult = 0.0;
         a.decision.thesis = a.decision.setup = a.decision.logic = a.decision.risk = "";
         if (ticker == "AAPL") {  // a setup without a thesis still gets its card
