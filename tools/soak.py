@@ -35,9 +35,15 @@ STREAM_FAULTS = [
     {"kind": "drop"},
     {"kind": "stall", "stall_ms": 20000},
 ]
-# A lot must have a stop (or a working exit sell) at the broker within two reconciliation
-# passes of being booked; a restart's connect gets a pass of its own.
-PROTECTED_WITHIN_S = 60
+# A lot must have a stop at the broker within two of the bot's reconciliation passes of being
+# booked (the database's lot equal to the broker's position). A pass is one read of the account's
+# order list, as the simulator's request log shows it; reads closer together than this are one
+# pass (a restart's connect and its first tick, with no evaluation between them).
+PASS_GAP_S = 2.0
+PROTECTED_WITHIN_PASSES = 2
+# An exit limit sell works in place of the stop for a few evaluations, then it is pulled and the
+# stop rests again: passes an exit limit may hold a lot's shares with no stop beside it.
+EXIT_LIMIT_PASSES = 6
 WORKING = {"open", "pending", "partially_filled"}
 
 
@@ -50,8 +56,16 @@ class Soak:
         os.makedirs(self.data)
         self.figures = {"faults": 0, "stream_faults": 0, "kills": 0, "price_moves": 0,
                         "samples": 0, "protection_checks": 0}
-        self.lot_seen = {}  # symbol -> (quantity, monotonic time first seen at that quantity)
-        self.bot_started = 0.0
+        self.booked = {}  # symbol -> (quantity, passes when first seen booked at it)
+        self.exit_limit_seen = {}  # order id -> passes when first seen holding a lot's shares
+        self.uncovered = {}  # symbol -> passes when its booked lot was first seen without a stop
+        self.excerpt = []
+        self.failed_symbols = set()
+        self.passes = 0
+        self.pass_times = []  # wall-clock ms of each pass
+        self.last_read_ms = 0
+        self.request_seq = 0
+        self.order_requests = []  # the order requests seen, for the failure excerpt
         self.failures = []
         self.sim = None
         self.bot = None
@@ -81,7 +95,6 @@ class Soak:
         env["OSTREL_REST_URL"] = self.base + "/v1"
         env["OSTREL_STREAM_URL"] = "ws://127.0.0.1:%d/v1/markets/events" % self.port
         self.bot_log = open(os.path.join(self.dir, "bot.log"), "ab")
-        self.bot_started = time.monotonic()
         self.bot = subprocess.Popen([self.args.exe, "--headless", "--data-dir", self.data],
                                     env=env, stdout=self.bot_log, stderr=subprocess.STDOUT)
 
@@ -119,35 +132,97 @@ class Soak:
             self.fail("the program exited by itself with %d" % self.bot.returncode)
             self.start_bot()
 
-    def check_protection_in_time(self, positions, orders):
-        now = time.monotonic()
-        held = {p["symbol"]: p["quantity"] for p in positions if p["quantity"] > 0}
-        for symbol in list(self.lot_seen):
-            if symbol not in held:
-                del self.lot_seen[symbol]
-        for symbol, qty in held.items():
-            seen = self.lot_seen.get(symbol)
-            if seen is None or seen[0] != qty:
-                self.lot_seen[symbol] = (qty, now)
+    def read_requests(self):
+        """Counts the bot's reconciliation passes from the simulator's request log."""
+        fresh = self.control("GET", "/_sim/requests?since=%d" % self.request_seq)["requests"]
+        for r in fresh:
+            self.request_seq = max(self.request_seq, r["seq"])
+            path = r.get("path", "")
+            if "/orders" in path:
+                self.order_requests.append(r)
+                del self.order_requests[:-200]
+            is_list = (r["method"] == "GET" and path.startswith("/v1/accounts/")
+                       and path.endswith("/orders"))
+            if not is_list or r["status"] != 200:
                 continue
-            if now - max(seen[1], self.bot_started) < PROTECTED_WITHIN_S:
+            if r["at_ms"] - self.last_read_ms >= PASS_GAP_S * 1000:
+                self.passes += 1
+                self.pass_times.append(r["at_ms"])
+            self.last_read_ms = r["at_ms"]
+
+    def booked_lots(self):
+        """The database's lots; None while the bot holds the database (a sample skips then)."""
+        try:
+            db = sqlite3.connect("file:%s?mode=ro" % os.path.join(self.data, "ostrel_state.db"),
+                                 uri=True, timeout=0.2)
+            try:
+                return {s: q for s, q in db.execute("SELECT symbol, qty FROM symbols")}
+            finally:
+                db.close()
+        except sqlite3.Error:
+            return None
+
+    def check_protection_in_time(self, positions, orders):
+        self.read_requests()
+        lots = self.booked_lots()
+        if lots is None:
+            return
+        held = {p["symbol"]: p["quantity"] for p in positions if p["quantity"] > 0}
+        for symbol in list(self.booked):
+            if held.get(symbol) != self.booked[symbol][0]:
+                del self.booked[symbol]
+                self.uncovered.pop(symbol, None)
+        for symbol, qty in held.items():
+            if lots.get(symbol) != qty:
+                self.booked.pop(symbol, None)  # not booked yet (position lag, a fill in flight)
+                self.uncovered.pop(symbol, None)
+                continue
+            seen = self.booked.setdefault(symbol, (qty, self.passes))
+            passes = self.passes - seen[1]
+            if passes < PROTECTED_WITHIN_PASSES:
                 continue
             self.figures["protection_checks"] += 1
-            # The two legs of one OCO pair cover the same shares: the larger counts once.
-            single, pairs = 0, {}
-            for o in orders:
-                if (o["symbol"] != symbol or o["side"] != "sell" or o["status"] not in WORKING
-                        or o["type"] not in ("stop", "stop_limit", "limit")):
-                    continue
-                left = o["quantity"] - o.get("exec_quantity", 0)
-                if o["parent_id"]:
-                    pairs[o["parent_id"]] = max(pairs.get(o["parent_id"], 0), left)
-                elif o.get("class") != "oco":
-                    single += left
-            covered = single + sum(pairs.values())
-            if covered < qty:
-                self.fail("%s: %d shares held for %d s, only %d under a stop or exit sell" %
-                          (symbol, qty, now - seen[1], covered))
+            covered, exit_limits = self.stop_coverage(symbol, orders)
+            # A working exit limit holds the rest of the shares for a few passes at most.
+            by_limits = sum(left for _, left in exit_limits)
+            overdue = [oid for oid, _ in exit_limits
+                       if self.passes - self.exit_limit_seen.setdefault(oid, self.passes)
+                       > EXIT_LIMIT_PASSES]
+            if covered < qty and covered + by_limits >= qty and not overdue:
+                self.figures["held_by_exit_limit"] = self.figures.get("held_by_exit_limit", 0) + 1
+                covered = qty
+            if covered >= qty:
+                self.uncovered.pop(symbol, None)
+                continue
+            # Between a cancel and the next placement a lot may be bare for a moment; two
+            # passes of the bot in a row without a stop are what the invariant forbids.
+            since = self.uncovered.setdefault(symbol, max(self.passes, seen[1]))
+            if self.passes - since < PROTECTED_WITHIN_PASSES:
+                continue
+            self.failed_symbols.add(symbol)
+            self.fail("%s: %d shares booked, only %d under a stop for %d passes in a row%s" %
+                      (symbol, qty, covered, self.passes - since,
+                       " (exit limits %s working over %d passes)" % (overdue, EXIT_LIMIT_PASSES)
+                       if overdue else ""))
+
+    @staticmethod
+    def stop_coverage(symbol, orders):
+        """Shares under working sell stops (an OCO pair counts once), and the exit limits."""
+        single, pairs, exit_limits = 0, {}, []
+        for o in orders:
+            if o["symbol"] != symbol or o["side"] != "sell" or o["status"] not in WORKING:
+                continue
+            left = o["quantity"] - o.get("exec_quantity", 0)
+            if o["parent_id"]:
+                # The two legs of one OCO pair cover the same shares: the larger counts once.
+                pairs[o["parent_id"]] = max(pairs.get(o["parent_id"], 0), left)
+            elif o.get("class") == "oco":
+                continue
+            elif o["type"] in ("stop", "stop_limit"):
+                single += left
+            elif o["type"] == "limit":
+                exit_limits.append((o["id"], left))
+        return single + sum(pairs.values()), exit_limits
 
     def check_one_order_per_intent(self, orders):
         # A client tag names one intent: two orders with one tag are one intent sent twice.
@@ -166,14 +241,10 @@ class Soak:
                      if p["quantity"] != 0}
         orders = self.control("GET", "/_sim/orders")["orders"]
         for symbol, qty in positions.items():
-            covered = sum(o["quantity"] - o.get("exec_quantity", 0) for o in orders
-                          if o["symbol"] == symbol and o["side"] == "sell"
-                          and o["status"] in WORKING and o["type"] in ("stop", "stop_limit"))
+            covered, exit_limits = self.stop_coverage(symbol, orders)
             # A wave exit cancels the stop and works a day-limit sell instead: those shares are
             # on their way out, not forgotten. They are counted, and the watchdog names them.
-            exiting = sum(o["quantity"] - o.get("exec_quantity", 0) for o in orders
-                          if o["symbol"] == symbol and o["side"] == "sell"
-                          and o["status"] in WORKING and o["type"] == "limit")
+            exiting = sum(left for _, left in exit_limits)
             if covered < qty and covered + exiting >= qty:
                 self.figures["held_by_exit_limit"] = self.figures.get("held_by_exit_limit", 0) + 1
             elif covered < qty:
@@ -185,6 +256,12 @@ class Soak:
         if lots != positions:
             self.fail("database lots %s differ from broker positions %s" % (lots, positions))
         self.check_one_order_per_intent(orders)
+        if self.figures["protection_checks"] == 0:
+            self.fail("no lot was ever checked for protection in time: the run proved nothing")
+        gaps = [b - a for a, b in zip(self.pass_times, self.pass_times[1:])]
+        if gaps:
+            self.figures["passes"] = self.passes
+            self.figures["median_pass_gap_s"] = round(sorted(gaps)[len(gaps) // 2] / 1000, 1)
         buys = [o for o in orders if o["side"] == "buy" and o["parent_id"] == 0]
         self.figures["orders"] = len([o for o in orders if o["parent_id"] == 0])
         self.figures["entry_buys"] = len(buys)
@@ -215,19 +292,23 @@ class Soak:
             self.control("POST", "/_sim/position", {"symbol": symbol,
                                                     "quantity": self.rng.randint(5, 40),
                                                     "cost_basis": 0})
+        if self.args.refuse_stops:
+            # To see the protection check fail: the broker refuses every order with a stop.
+            self.control("POST", "/_sim/reject", {"count": 1000000, "types": ["stop", "stop_limit"],
+                                                  "reason": "Stop orders are not accepted"})
         self.write_settings()
         self.start_bot()
-        end = time.monotonic() + self.args.seconds
-        kill_every = self.args.seconds / (self.args.kills + 1)
-        next_kill = time.monotonic() + kill_every
+        start = time.monotonic()
+        end = start + self.args.seconds
+        kills = [start + t for t in self.kill_times()]
         while time.monotonic() < end:
             self.chaos_step()
             self.sample()
-            if time.monotonic() >= next_kill and self.figures["kills"] < self.args.kills:
+            if kills and time.monotonic() >= kills[0]:
+                kills.pop(0)
                 self.kill_bot()
                 self.sample_after_kill()
                 self.start_bot()
-                next_kill += kill_every
             time.sleep(0.5)
         # A quiet spell lets two reconciliation passes bring everything in line.
         self.control("DELETE", "/_sim/faults")
@@ -245,6 +326,22 @@ class Soak:
             self.fail("SIGTERM ended the program with %s" % code)
         self.final_checks()
 
+    def kill_times(self):
+        """Seconds into the run of each kill: half of the uptimes short (a kill soon after a
+        restart, in its start-up reconciliation and order intents), the others long enough for
+        the protection check's passes."""
+        n = self.args.kills
+        short = [self.rng.uniform(4, 10) for _ in range((n + 1) // 2)]
+        long_total = max(0.0, self.args.seconds - sum(short))
+        longs = n + 1 - len(short)
+        spans = short + [long_total / longs] * longs
+        self.rng.shuffle(spans)
+        times, t = [], 0.0
+        for span in spans[:n]:
+            t += span
+            times.append(t)
+        return times
+
     def sample_after_kill(self):
         account = self.control("GET", "/_sim/account")
         for p in account.get("positions", []):
@@ -259,16 +356,39 @@ class Soak:
         print("soak seed %d FAILED:" % self.args.seed)
         for f in self.failures:
             print("  " + f)
-        try:
-            requests = self.control("GET", "/_sim/requests").get("requests", [])
-            print("last order requests:")
-            for r in [r for r in requests if "/orders" in r.get("path", "")][-30:]:
-                print("  %s %s %s -> %s" % (r.get("method"), r.get("target"), r.get("body", ""),
-                                            r.get("status")))
-        except Exception as e:  # the excerpt is a help, not the verdict
-            print("  (request log unavailable: %s)" % e)
+        for line in self.excerpt:
+            print(line)
         print("program output: " + os.path.join(self.dir, "bot.log"))
         return 1
+
+    def collect_excerpt(self):
+        """The order requests and orders behind a failure, read while the simulator runs."""
+        out = self.excerpt
+        try:
+            self.read_requests()
+            orders = self.control("GET", "/_sim/orders")["orders"]
+            # The failing symbols' orders when a failure names them, else every order.
+            ids = {str(o["id"]) for o in orders if o["symbol"] in self.failed_symbols}
+            names = ["symbol=%s" % s for s in self.failed_symbols]
+
+            def shows(r):
+                if not self.failed_symbols:
+                    return True
+                return (any(n in r.get("body", "") for n in names)
+                        or r["target"].rsplit("/", 1)[-1] in ids)
+            out.append("last order requests (seq, method, target, body -> status):")
+            for r in [r for r in self.order_requests if r["method"] != "GET" and shows(r)][-30:]:
+                out.append("  #%d %s %s %s -> %s" % (r["seq"], r["method"], r["target"],
+                                                    r.get("body", ""), r["status"]))
+            out.append("last orders at the simulator:")
+            shown = [o for o in orders
+                     if not self.failed_symbols or o["symbol"] in self.failed_symbols]
+            for o in shown[-15:]:
+                out.append("  %d %s %s %s %d %s %s" % (o["id"], o["symbol"], o["side"], o["type"],
+                                                       o["quantity"], o["status"],
+                                                       o.get("reason_description", "")))
+        except Exception as e:  # the excerpt is a help, not the verdict
+            out.append("  (request log unavailable: %s)" % e)
 
     def close(self):
         for p in (self.bot, self.sim):
@@ -284,6 +404,8 @@ def main():
     parser.add_argument("--seed", type=int, default=int(time.time()) % 100000)
     parser.add_argument("--seconds", type=float, default=120)
     parser.add_argument("--kills", type=int, default=5)
+    parser.add_argument("--refuse-stops", action="store_true",
+                        help="the simulator refuses every stop order (the soak must fail)")
     args = parser.parse_args()
     soak = Soak(args)
     try:
@@ -291,6 +413,8 @@ def main():
     except Exception as e:
         soak.fail("soak driver error: %r" % e)
     finally:
+        if soak.failures:
+            soak.collect_excerpt()
         soak.close()
     return soak.report()
 

@@ -283,7 +283,14 @@ class Engine {
     std::string watchlist_message_;      ///< engine lock
     /// Reconciliation passes in a row without a resting stop, per live lot; engine lock.
     std::unordered_map<std::string, int> stopless_passes_;
+    /// Passes in a row our own exit sell has held a lot's shares in place of its stop; engine lock.
+    std::unordered_map<std::string, int> exit_passes_;
     static constexpr int kUnprotectedAfterPasses = 2;
+    /// Evaluation rounds done, and the round of the last pass the watchdog counted: a pass with
+    /// no round since the last (a connect's pass and the first tick's) gave no chance to place a
+    /// stop, and is not counted against the lot.
+    std::atomic<std::uint64_t> evaluations_done_{0};
+    std::uint64_t watched_round_ = ~std::uint64_t{0};  ///< engine lock
     std::string session_token_;  ///< engine lock; overrides the saved token when set
     PdtGuard pdt_;               ///< loaded from the two fill journals
     ChartMemory chart_;          ///< engine lock

@@ -28,6 +28,7 @@ void Engine::tick() {
     }
     if (connected_ && !plan.price_seed.empty()) seed_missing_prices(plan.price_seed);
     evaluate_in_order(plan.evaluation_order);
+    ++evaluations_done_;
     mark_paper_book();
     sample_equity();
 }

@@ -34,6 +34,8 @@ void pull_unfilled_exit(const TradingContext& ctx, SymbolState& s) {
     s.exit_unfilled_passes = 0;
     IBroker* broker = ctx.broker();
     if (!broker) return;
+    // Its cancel is ours from here on, even if this answer is lost: reconciliation books it so.
+    s.pulled_exit_id = s.pending_order_id;
     const ActionResult r = broker->cancel(s.pending_order_id);
     if (r) {
         log_info(s.symbol, "Exit limit " + s.pending_order_id +

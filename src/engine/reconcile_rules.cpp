@@ -50,8 +50,33 @@ void apply_pending(SymbolState& s, const BrokerOrder& o, const ReconcileView& vi
         out.fill_booked = true;
         out.fill_sides.push_back(side.empty() ? "buy" : side);
     } else if (is_refused_or_ended(o.status)) {
-        log_error(s.symbol, "Order " + s.pending_order_id + " " + status_word(o) +
-                                " — not booking a guessed fill");
+        const bool sell = takes_shares(side_from_text(s.pending_side));
+        const int sold = sell && o.exec_quantity > 0.0 ? static_cast<int>(o.exec_quantity) : 0;
+        if (sold > 0 &&
+            (!view.positions_ok || (s.qty_at_order > 0 && position_qty + sold > s.qty_at_order))) {
+            // Part of it sold before it ended: booked once the position shows the sale.
+            s.order_in_flight = true;
+            s.pending_status = status_word(o) + ", waiting for position";
+            return;
+        }
+        if (sold > 0 && s.avg_price > 0.0 && o.avg_fill_price > 0.0)
+            s.realized_pnl += (o.avg_fill_price - s.avg_price) * sold;
+        const bool pulled_by_us = o.status == OrderStatus::canceled && !s.pulled_exit_id.empty() &&
+                                  s.pulled_exit_id == s.pending_order_id;
+        const std::string part = sold > 0 ? " after " + std::to_string(sold) + " of " +
+                                                std::to_string(o.quantity) + " sold"
+                                          : std::string(" unfilled");
+        if (pulled_by_us) {
+            log_info(s.symbol, "Exit limit " + s.pending_order_id + " pulled" + part +
+                                   " — the rest goes back under the stop");
+        } else if (sold > 0) {
+            log_info(s.symbol, "Order " + s.pending_order_id + " " + status_word(o) + part +
+                                   " — booking the " + std::to_string(sold) + " sold");
+        } else {
+            log_error(s.symbol, "Order " + s.pending_order_id + " " + status_word(o) +
+                                    " — not booking a guessed fill");
+        }
+        s.pulled_exit_id.clear();
         // An exit that ended unfilled hands its shares back to the stop before another exit.
         if (takes_shares(side_from_text(s.pending_side))) s.exit_lapsed = true;
         s.exit_unfilled_passes = 0;
@@ -217,8 +242,9 @@ void apply_position(SymbolState& s, const ReconcileView& view, ReconcileOutcome&
 }  // namespace
 
 bool order_filled(const BrokerOrder& o) {
+    // A canceled or expired order shows nothing remaining too: it sold only its executed part.
     return o.status == OrderStatus::filled ||
-           (o.exec_quantity > 0.0 && o.remaining_quantity <= 0.0);
+           (o.exec_quantity > 0.0 && o.remaining_quantity <= 0.0 && !is_refused_or_ended(o.status));
 }
 
 ReconcileOutcome apply_broker_view(SymbolState& s, const ReconcileView& view) {

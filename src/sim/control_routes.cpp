@@ -1,5 +1,6 @@
 // The /_sim/ control interface: the in-process control API over HTTP, with JSON bodies, for
 // tests that run the simulator as a separate process.
+#include <charconv>
 #include <chrono>
 
 #include "sim/routes.hpp"
@@ -175,11 +176,22 @@ SimResponse delete_faults(SimState& state, const SimRequest&, const Params&) {
     return ok();
 }
 
-SimResponse get_requests(SimState& state, const SimRequest&, const Params&) {
+SimResponse get_requests(SimState& state, const SimRequest& request, const Params&) {
+    // ?since=N: only what came after record N, so a poller reads each record once.
+    std::uint64_t since = 0;
+    const std::string since_text = request.query_fields.get_or("since", "0");
+    const auto [end, ec] =
+        std::from_chars(since_text.data(), since_text.data() + since_text.size(), since);
+    if (ec != std::errc{} || end != since_text.data() + since_text.size())
+        return fail("since must be a record number");
     json list = json::array();
     for (const RequestRecord& r : sim(state).requests()) {
-        list.push_back({{"method", r.method},
+        if (r.seq <= since) continue;
+        list.push_back({{"seq", r.seq},
+                        {"at_ms", r.at_ms},
+                        {"method", r.method},
                         {"target", r.target},
+                        {"path", r.path},
                         {"body", r.body},
                         {"authorization", r.authorization},
                         {"accept", r.accept},
@@ -239,7 +251,14 @@ SimResponse post_reject(SimState& state, const SimRequest& request, const Params
     std::string error;
     const auto body = body_object(request, error);
     if (!body) return fail(error);
-    sim(state).reject_next_orders(body->value("count", 1), body->value("reason", ""));
+    std::vector<std::string> types;
+    if (const auto it = body->find("types"); it != body->end() && it->is_array()) {
+        for (const json& t : *it) {
+            if (!t.is_string()) return fail("types must be strings");
+            types.push_back(t.get<std::string>());
+        }
+    }
+    sim(state).reject_next_orders(body->value("count", 1), body->value("reason", ""), types);
     return ok();
 }
 

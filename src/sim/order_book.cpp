@@ -61,8 +61,10 @@ std::expected<void, std::string> OrderBook::cancel(std::int64_t id, std::int64_t
     return {};
 }
 
-void OrderBook::reject_next(int count, const std::string& reason) {
+void OrderBook::reject_next(int count, const std::string& reason,
+                            const std::vector<std::string>& types) {
     reject_count_ = std::max(0, count);
+    reject_types_ = types;
     reject_reason_ = reason.empty() ? "Rejected by the simulator" : reason;
 }
 

@@ -108,7 +108,10 @@ class OrderBook {
     void set_type(AccountType type) { type_ = type; }
     void set_position(const std::string& symbol, int quantity, double cost_basis,
                       std::int64_t now_ms);
-    void reject_next(int count, const std::string& reason);
+    /// Refuses the next `count` orders; with `types` given, only orders with a leg of one of
+    /// those types ("stop", "limit" ...), the others pass.
+    void reject_next(int count, const std::string& reason,
+                     const std::vector<std::string>& types = {});
 
   private:
     std::int64_t next_id() { return next_id_++; }
@@ -131,6 +134,7 @@ class OrderBook {
     std::map<std::string, int> hidden_polls_;      ///< symbol -> polls left before it shows
     int reject_count_ = 0;
     std::string reject_reason_;
+    std::vector<std::string> reject_types_;
 };
 
 bool is_final_status(const std::string& status);

@@ -2,6 +2,7 @@
 // broker's words, booking a valid order as pending, and change forms for working orders.
 #include "sim/order_book.hpp"
 
+#include <algorithm>
 #include <set>
 
 #include "sim/sim_clock.hpp"
@@ -122,7 +123,12 @@ std::expected<std::int64_t, FormErrors> OrderBook::place(
     if (!errors.empty()) return std::unexpected(errors);
 
     std::string reject;
-    if (reject_count_ > 0) {
+    const bool of_refused_type =
+        reject_types_.empty() || std::any_of(drafts.begin(), drafts.end(), [&](const Draft& d) {
+            return std::find(reject_types_.begin(), reject_types_.end(), d.type) !=
+                   reject_types_.end();
+        });
+    if (reject_count_ > 0 && of_refused_type) {
         --reject_count_;
         reject = reject_reason_;
     }

@@ -218,6 +218,10 @@ SimResponse handle_broker_request(SimState& state, const Router& router,
         state.records.erase(state.records.begin(),
                             state.records.begin() + static_cast<std::ptrdiff_t>(kMaxRecords / 2));
     }
+    record.seq = ++state.records_received;
+    record.at_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                       std::chrono::system_clock::now().time_since_epoch())
+                       .count();
     state.records.push_back(std::move(record));
     return response;
 }

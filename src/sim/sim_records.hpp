@@ -109,7 +109,9 @@ struct RequestRecord {
     std::string authorization;
     std::string accept;
     std::string content_type;
-    int status = 0;  ///< status answered
+    int status = 0;          ///< status answered
+    std::uint64_t seq = 0;   ///< 1, 2, 3 ... in the order received; never reused
+    std::int64_t at_ms = 0;  ///< wall-clock time it was answered, ms since the epoch
 };
 
 /// One order (or one leg) of the simulated book.

@@ -26,6 +26,7 @@ struct SimState {
     RateLimiter limiter;
     std::vector<Fault> faults;
     std::vector<RequestRecord> records;
+    std::uint64_t records_received = 0;  ///< the seq of the last record
     /// The owning simulator, for the control routes (which go through its public API).
     Simulator* owner = nullptr;
 

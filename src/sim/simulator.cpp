@@ -262,9 +262,10 @@ void Simulator::set_position(const std::string& symbol, int quantity, double cos
     state_->book.set_position(symbol, quantity, cost_basis, state_->clock.now_millis());
 }
 
-void Simulator::reject_next_orders(int count, const std::string& reason) {
+void Simulator::reject_next_orders(int count, const std::string& reason,
+                                   const std::vector<std::string>& types) {
     std::lock_guard lock(state_->mutex);
-    state_->book.reject_next(count, reason);
+    state_->book.reject_next(count, reason, types);
 }
 
 void Simulator::advance_book(int steps) {

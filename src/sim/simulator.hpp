@@ -83,7 +83,8 @@ class Simulator {
     /// Sets (or with quantity 0 removes) a holding, visible at once.
     void set_position(const std::string& symbol, int quantity, double cost_basis);
     /// The next `count` orders placed are accepted and then rejected with `reason`.
-    void reject_next_orders(int count, const std::string& reason);
+    void reject_next_orders(int count, const std::string& reason,
+                            const std::vector<std::string>& types = {});
     /// Runs `steps` match passes of the book against the current prices.
     void advance_book(int steps = 1);
 

@@ -68,6 +68,7 @@ struct SymbolState {
     RefusedOrder refused_pair;     ///< the last refused OCO target/stop pair
     int exit_unfilled_passes = 0;  ///< evaluations our working exit sell has gone unfilled
     bool exit_lapsed = false;      ///< an exit sell ended unfilled; the stop rests before the next
+    std::string pulled_exit_id;    ///< our exit sell we asked the broker to cancel
 
     // Analysis.
     std::string strategy = "Standard";

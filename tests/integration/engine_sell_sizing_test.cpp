@@ -155,5 +155,59 @@ TEST_F(EngineSellSizing, AnExitLimitLeftBehindByTheTapeGivesItsSharesBackToTheSt
     EXPECT_EQ(testing::count_logged("AAPL", "Exit limit " + exit_id + " unfilled — pulled"), 1);
 }
 
+TEST_F(EngineSellSizing, AnExitLimitWePullAfterAPartialFillBooksWhatItSoldAndIsNoError) {
+    rsi_ = 75.0;
+    sim::SimConfig cfg;
+    cfg.partial_fill_steps = 3;  // a limit that crosses once sells a third of its shares
+    start_holding(30, cfg);
+    for (int i = 0; i < 4 && state().resting_stop_id.empty(); ++i)
+        pass();
+    ASSERT_FALSE(state().resting_stop_id.empty());
+    ASSERT_TRUE(sim_->set_price("AAPL", 49.2));
+    refresh_quotes();
+    ASSERT_TRUE(sim_->set_price("AAPL", 48.5));
+    engine_->tick();
+    engine_->reconcile();
+    ASSERT_EQ(state().pending_side, "sell");
+    const std::string exit_id = state().pending_order_id;
+    ASSERT_FALSE(exit_id.empty());
+
+    const int unprotected_before = testing::count_logged("AAPL", "UNPROTECTED");
+    // The tape touches the limit once, then falls away: 10 of 30 sold, the rest works unfilled.
+    ASSERT_TRUE(sim_->set_price("AAPL", 49.6));
+    ASSERT_TRUE(sim_->set_price("AAPL", 48.5));
+    const auto touched = sim_->order(std::stoll(exit_id));
+    ASSERT_TRUE(touched.has_value());
+    ASSERT_EQ(touched->exec_quantity, 10);
+    // Until the pull is booked and a stop rests for the rest (a new exit may follow after).
+    for (int i = 0; i < 8; ++i) {
+        pass();
+        EXPECT_LE(promised(), held()) << "pass " << i;
+        const SymbolState now = state();
+        if (now.pending_order_id.empty() && !now.resting_stop_id.empty()) break;
+    }
+    const auto exit = sim_->order(std::stoll(exit_id));
+    ASSERT_TRUE(exit.has_value());
+    ASSERT_EQ(exit->status, "canceled");
+    ASSERT_EQ(held(), 20);
+
+    const SymbolState s = state();
+    EXPECT_EQ(s.qty, 20);
+    EXPECT_NEAR(s.realized_pnl, (exit->avg_fill_price - 48.0) * 10, 0.01);
+    EXPECT_EQ(
+        testing::count_logged("AAPL", "Exit limit " + exit_id + " pulled after 10 of 30 sold"), 1);
+    // Our own cancel is not an unknown outcome: nothing about it at error level.
+    for (const auto& e : ActivityLog::instance().snapshot()) {
+        if (e.tag == "AAPL" && e.text.find(exit_id) != std::string::npos) {
+            EXPECT_NE(e.level, 2) << e.text;
+        }
+    }
+    EXPECT_EQ(s.resting_stop_qty + s.resting_oco_stop_qty, 20);
+    // Our exit working in place of the stop is said once, not flagged every pass: it is pulled
+    // within a few evaluations and the stop rests again.
+    EXPECT_EQ(testing::count_logged("AAPL", "No stop while exit limit " + exit_id), 1);
+    EXPECT_EQ(testing::count_logged("AAPL", "UNPROTECTED"), unprotected_before);
+}
+
 }  // namespace
 }  // namespace ostrel

@@ -60,5 +60,23 @@ TEST_F(EngineWatchdog, ALotWhoseStopsAreRefusedIsUnprotectedUntilOneRests) {
     EXPECT_EQ(unprotected_lines(), lines);
 }
 
+TEST_F(EngineWatchdog, AConnectAndTheFirstTicksPassAreOnePassWithoutAStop) {
+    const int lines_before = unprotected_lines();
+    start_sim();
+    sim_->set_position("AAPL", 2, 100.0);
+    sim_->reject_next_orders(1000, "Stop orders are not accepted right now");
+    action_ = "WAIT";
+    calm_tape_ = true;
+    make_engine(true);
+    connect();
+    refresh_quotes();
+    engine_->tick();  // its pass follows the connect's with no evaluation between them
+    EXPECT_EQ(unprotected_lines(), lines_before);
+    EXPECT_FALSE(row_unprotected());
+    engine_->reconcile();  // the stop the tick sent was refused: now two passes without one
+    EXPECT_EQ(unprotected_lines(), lines_before + 1);
+    EXPECT_TRUE(row_unprotected());
+}
+
 }  // namespace
 }  // namespace ostrel
