@@ -65,6 +65,8 @@ struct Lane {
     /// capacity is kept between evaluations.
     BarSeries intraday_window;
     BarSeries daily_window;
+    /// The daily window changes once a day: its snapshot and gaps are kept until it does.
+    DailyAnalysisCache daily_cache;
 };
 
 /// The lane's clock: daily bars before the first 15-minute bar's day, then 15-minute bars.
@@ -280,8 +282,8 @@ class Replayer {
         Quote quote;
         quote.symbol = h.symbol;
         quote.bid = quote.ask = quote.last = bar.close;
-        TickerAnalysis a =
-            analyze_ticker(selection, mark_price(quote), market_, h.symbol, options_.settings);
+        TickerAnalysis a = analyze_ticker(selection, mark_price(quote), market_, h.symbol,
+                                          options_.settings, &lane.daily_cache);
         lane.daily_window = std::move(selection.daily);
         ++done_;
         ++result_.evaluations;
