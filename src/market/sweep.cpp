@@ -30,20 +30,9 @@ double finite_or_zero(double x) {
 }
 
 /// Above this no price can be, so that every difference, range and average of prices stays
-/// finite.
+/// finite: with every high, low and close finite and within it, the closes, their changes, the
+/// true ranges, the directional movements and the MACD line are all finite.
 constexpr double kPriceBound = 1e300;
-
-/// True when every high, low and close is finite and within the bound: then the closes, their
-/// changes, the true ranges, the directional movements and the MACD line are all finite.
-bool bounded_prices(const BarSeries& bars) {
-    bool ok = true;
-    for (const Bar& b : bars) {
-        ok &= std::fabs(b.high) <= kPriceBound;
-        ok &= std::fabs(b.low) <= kPriceBound;
-        ok &= std::fabs(b.close) <= kPriceBound;
-    }
-    return ok;
-}
 
 /// The directional-movement quotients of two bars at once (lanes hold the bars): the ATR and
 /// the smoothed movements over their shared weight, the two DI lines and DX.
@@ -74,18 +63,19 @@ Sweep::Sweep(const BarSeries& bars, int rsi_period, double atr_alpha, bool with_
       losses(2.0 / (rsi_period + 1.0)),
       kalman(bars.front().close),
       atr(atr_alpha) {
-    const bool bounded = bounded_prices(bars);
+    // The pass without the finiteness tests also checks the prices as it goes; when one is
+    // out of bounds it leaves the state untouched and the pass with the tests runs instead.
     if (with_dmi) {
-        bounded ? run<true, false>(bars) : run<true, true>(bars);
+        if (!run<true, false>(bars)) run<true, true>(bars);
     } else {
-        bounded ? run<false, false>(bars) : run<false, true>(bars);
+        if (!run<false, false>(bars)) run<false, true>(bars);
     }
 }
 
 /// The pass works on local copies of the state: stores into the members could alias the bars,
 /// which would pin every running value to memory between steps.
 template <bool kWithDmi, bool kChecked>
-void Sweep::run(const BarSeries& bars) {
+bool Sweep::run(const BarSeries& bars) {
     const double rsi_keep = 1.0 - gains.alpha;
     const double fast_keep = 1.0 - fast.alpha;
     const double slow_keep = 1.0 - slow.alpha;
@@ -128,12 +118,14 @@ void Sweep::run(const BarSeries& bars) {
     std::array<double, kBlock> dmi_weights;
     std::array<double, kBlock + 1> dxs;
 
+    bool bounded = true;
     double prev_close = bars.front().close;
     const std::size_t n = bars.size();
     for (std::size_t begin = 0; begin < n; begin += kBlock) {
         const std::size_t m = std::min(kBlock, n - begin);
         for (std::size_t j = 0; j < m; ++j) {
             const double close = bars[begin + j].close;
+            bounded &= std::fabs(close) <= kPriceBound;
             const double d = close - prev_close;  // 0 for the first bar
             prev_close = close;
             rsi_weight = rsi_weight * rsi_keep + 1.0;
@@ -152,6 +144,8 @@ void Sweep::run(const BarSeries& bars) {
         }
         for (std::size_t j = 0; j < m; ++j) {
             const std::size_t i = begin + j;
+            bounded &= std::fabs(bars[i].high) <= kPriceBound;
+            bounded &= std::fabs(bars[i].low) <= kPriceBound;
             const double tr = true_range_at(bars, i);
             if constexpr (kWithDmi) {
                 double pdm = 0.0;
@@ -204,6 +198,9 @@ void Sweep::run(const BarSeries& bars) {
         }
     }
 
+    if constexpr (!kChecked) {
+        if (!bounded) return false;
+    }
     gains.weight = rsi_weight;
     gains.total = gain_total;
     losses.weight = rsi_weight;
@@ -233,6 +230,7 @@ void Sweep::run(const BarSeries& bars) {
         dmi.plus_di = plus_di;
         dmi.minus_di = minus_di;
     }
+    return true;
 }
 
 }  // namespace ostrel::kernel

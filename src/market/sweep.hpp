@@ -29,8 +29,10 @@ struct Sweep {
     Sweep(const BarSeries& bars, int rsi_period, double atr_alpha, bool with_dmi);
 
   private:
+    /// One pass from the initial state; `kChecked` false is for bounded prices and returns false,
+    /// changing nothing, when they are not.
     template <bool kWithDmi, bool kChecked>
-    void run(const BarSeries& bars);
+    bool run(const BarSeries& bars);
 };
 
 }  // namespace ostrel::kernel
