@@ -65,6 +65,9 @@ struct Lane {
     /// capacity is kept between evaluations.
     BarSeries intraday_window;
     BarSeries daily_window;
+    std::size_t daily_held_begin = 0;  ///< where the bars in `daily_window` begin
+    /// The daily window changes once a day: its snapshot and gaps are kept until it does.
+    DailyAnalysisCache daily_cache;
 };
 
 /// The lane's clock: daily bars before the first 15-minute bar's day, then 15-minute bars.
@@ -274,14 +277,25 @@ class Replayer {
                 return slice(h.intraday, lane.intraday_begin, lane.intraday_end,
                              lane.intraday_window);
             },
-            [&] { return slice(h.daily, lane.daily_begin, lane.daily_end, lane.daily_window); });
+            [&]() -> std::expected<BarSeries, std::string> {
+                // The daily window moves once a day; until then its buffer already holds it.
+                if (lane.daily_begin >= lane.daily_end) {
+                    return std::unexpected(std::string("no bars"));
+                }
+                if (lane.daily_held_begin == lane.daily_begin &&
+                    lane.daily_window.size() == lane.daily_end - lane.daily_begin) {
+                    return std::move(lane.daily_window);
+                }
+                lane.daily_held_begin = lane.daily_begin;
+                return slice(h.daily, lane.daily_begin, lane.daily_end, lane.daily_window);
+            });
 
         paper_.mark_price(h.symbol, bar.close);
         Quote quote;
         quote.symbol = h.symbol;
         quote.bid = quote.ask = quote.last = bar.close;
-        TickerAnalysis a =
-            analyze_ticker(selection, mark_price(quote), market_, h.symbol, options_.settings);
+        TickerAnalysis a = analyze_ticker(selection, mark_price(quote), market_, h.symbol,
+                                          options_.settings, &lane.daily_cache);
         lane.daily_window = std::move(selection.daily);
         ++done_;
         ++result_.evaluations;

@@ -1,6 +1,7 @@
 // The pure part of one ticker evaluation: snapshots, zone merge, price fallback and decision.
 #include "committees/analysis.hpp"
 
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -10,12 +11,33 @@
 
 namespace ostrel {
 
+namespace {
+
+/// Bit for bit the same bars (the analysis is a function of the bits).
+bool same_bars(const BarSeries& a, const BarSeries& b) {
+    return a.size() == b.size() &&
+           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(Bar)) == 0);
+}
+
+}  // namespace
+
 TickerAnalysis analyze_ticker(const TriggerSelection& sel, double mark, const MarketContext& market,
-                              const std::string& symbol, const Settings& settings) {
+                              const std::string& symbol, const Settings& settings,
+                              DailyAnalysisCache* cache) {
     TickerAnalysis out;
     out.trigger_note = sel.note;
     const bool daily_usable = sel.daily.size() >= kMinSeriesBars;
-    if (daily_usable) out.daily_snapshot = build_daily_snapshot(sel.daily);
+    if (daily_usable && cache != nullptr) {
+        if (!same_bars(cache->bars, sel.daily)) {
+            cache->bars = sel.daily;
+            cache->snapshot = build_daily_snapshot(sel.daily);
+            cache->gaps.clear();
+            append_fair_value_gaps(sel.daily, cache->gaps);
+        }
+        out.daily_snapshot = cache->snapshot;
+    } else if (daily_usable) {
+        out.daily_snapshot = build_daily_snapshot(sel.daily);
+    }
 
     double price = mark;
     if (!(price > 0.0) && !sel.trigger.empty()) price = sel.trigger.back().close;
@@ -31,7 +53,12 @@ TickerAnalysis analyze_ticker(const TriggerSelection& sel, double mark, const Ma
         merge_zones(out.trigger_snapshot, sel.four_hour_gaps);
         if (daily_usable) {
             const std::size_t first = out.trigger_snapshot.zones.size();
-            append_fair_value_gaps(sel.daily, out.trigger_snapshot.zones);
+            std::vector<PriceZone>& zones = out.trigger_snapshot.zones;
+            if (cache != nullptr) {
+                zones.insert(zones.end(), cache->gaps.begin(), cache->gaps.end());
+            } else {
+                append_fair_value_gaps(sel.daily, zones);
+            }
             merge_appended_zones(out.trigger_snapshot, first);
         }
         if (sel.four_hour_sweep) out.trigger_snapshot.sweep_reclaim = true;

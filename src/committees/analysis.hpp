@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "committees/decision.hpp"
 #include "config/settings.hpp"
@@ -21,11 +22,21 @@ struct TickerAnalysis {
     FinalDecision decision;
 };
 
+/// What a caller may keep between analyses of one ticker: the daily series last worked through
+/// with its snapshot and gaps, reused while the daily bars are the same to the bit.
+struct DailyAnalysisCache {
+    BarSeries bars;
+    IndicatorSnapshot snapshot;
+    std::vector<PriceZone> gaps;
+};
+
 /// Builds both snapshots, completes the trigger one with the 4-hour and daily gaps, falls back
 /// on a price when `mark` is not above 0, chooses the strategy and decides. With fewer than 20
 /// trigger bars the trigger snapshot stays initial and the decision is the "no tape" one.
+/// With a cache, the daily snapshot and gaps come from it when the daily bars are unchanged,
+/// and are stored in it otherwise; the result is the same either way.
 TickerAnalysis analyze_ticker(const TriggerSelection& selection, double mark,
                               const MarketContext& market, const std::string& symbol,
-                              const Settings& settings);
+                              const Settings& settings, DailyAnalysisCache* cache = nullptr);
 
 }  // namespace ostrel

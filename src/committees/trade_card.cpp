@@ -1,6 +1,8 @@
 // The thesis line and the three trade-card lines of a decision.
 #include "committees/trade_card.hpp"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -31,18 +33,19 @@ void append_score_integer(std::string& out, double final) {
     out += buf;
 }
 
-/// Appends "%.2f" of `v`.
+/// Appends "%.2f" of `v`, cut at 63 characters as a 64-byte snprintf buffer would be. The
+/// exact conversion writes the same digits as printf, without its locale and stream machinery.
 void append_two_decimals(std::string& out, double v) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.2f", v);
-    out += buf;
+    char buf[400];  // the longest fixed form of a double with two decimals is 312 characters
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 2);
+    out.append(buf, std::min<std::size_t>(static_cast<std::size_t>(r.ptr - buf), 63));
 }
 
 /// Appends `v` as a default-formatted stream writes it (six significant digits, "%g").
 void append_stream_number(std::string& out, double v) {
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*g", 6, v);
-    out += buf;
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 6);
+    out.append(buf, r.ptr);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The indicator library: moving averages, oscillators, trend strength, volatility and flow.
 #include "market/indicators.hpp"
 
+#include <array>
 #include <cmath>
 #include <cstddef>
 
@@ -127,16 +128,50 @@ Bollinger bollinger(const Series& c) {
     return {b.upper, b.lower, b.pct_b};
 }
 
+namespace {
+
+/// The imbalance of one window from its two sums, with the rules of `flow_imbalance_at`.
+double imbalance_of(double total, double net) {
+    if (!(total > 0.0)) return 0.0;
+    const double x = std::fabs(net) / total;
+    return x > 1.0 ? 1.0 : x;
+}
+
+}  // namespace
+
 double flow_toxicity_rank(const BarSeries& bars) {
     const std::size_t n = bars.size();
     if (n < 50) return 0.0;
     const std::size_t first = n - 50 > 19 ? n - 50 : 19;
     const std::size_t count = n - first;
     if (count <= 20) return 0.5;
-    const double latest = kernel::flow_imbalance_at(bars, n - 1);
+    // The volumes of the windows' bars, plain and signed, side by side; two neighbouring
+    // windows are summed at once, each still adding its 20 bars oldest first, as
+    // `flow_imbalance_at` does.
+    constexpr std::size_t kMaxWindows = 50;
+    std::array<double, kMaxWindows + 20> volume{};
+    std::array<double, kMaxWindows + 20> signed_volume{};
+    const std::size_t base = first - 19;
+    for (std::size_t i = 0; i < count + 19; ++i) {
+        const Bar& b = bars[base + i];
+        volume[i] = b.volume;
+        signed_volume[i] = b.close > b.open ? b.volume : -b.volume;
+    }
+    std::array<double, kMaxWindows + 1> imbalance{};
+    for (std::size_t k = 0; k < count; k += 2) {
+        kernel::Pair total = {0.0, 0.0};
+        kernel::Pair net = {0.0, 0.0};
+        for (std::size_t t = 0; t < 20; ++t) {
+            total += kernel::load_pair(volume.data() + k + t);
+            net += kernel::load_pair(signed_volume.data() + k + t);
+        }
+        imbalance[k] = imbalance_of(total[0], net[0]);
+        imbalance[k + 1] = imbalance_of(total[1], net[1]);
+    }
+    const double latest = imbalance[count - 1];
     std::size_t at_or_below = 0;
-    for (std::size_t k = first; k < n; ++k) {
-        if (kernel::flow_imbalance_at(bars, k) <= latest) ++at_or_below;
+    for (std::size_t k = 0; k < count; ++k) {
+        if (imbalance[k] <= latest) ++at_or_below;
     }
     return static_cast<double>(at_or_below) / static_cast<double>(count);
 }

@@ -1,59 +1,78 @@
 // Supply/demand zones from strong bars and fair-value gaps between bars two apart.
+//
+// Only the last few zones of a series are kept, so the detectors look from the end back.
 #include "market/pattern_zones.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
+#include <utility>
 
 namespace ostrel {
 
 namespace {
 
-/// Keeps only the last `keep` zones appended after position `from`.
-void keep_last(std::vector<PriceZone>& out, std::size_t from, std::size_t keep) {
-    const std::size_t found = out.size() - from;
-    if (found <= keep) return;
-    const auto first = out.begin() + static_cast<std::ptrdiff_t>(from);
-    out.erase(first, first + static_cast<std::ptrdiff_t>(found - keep));
+/// Appends the zones of the last `keep` bars (found scanning back from `last` to `first`) for
+/// which `zone_at` gives one, oldest first, so nothing is appended only to be dropped again.
+template <class ZoneAt>
+void append_last(std::size_t first, std::size_t last, std::size_t keep, ZoneAt zone_at,
+                 std::vector<PriceZone>& out) {
+    std::array<std::size_t, 8> hits{};
+    std::size_t count = 0;
+    for (std::size_t i = last + 1; i-- > first && count < keep;) {
+        if (zone_at(i, nullptr)) hits[count++] = i;
+    }
+    while (count > 0) {
+        PriceZone z;
+        zone_at(hits[--count], &z);
+        out.push_back(std::move(z));
+    }
 }
 
 }  // namespace
 
-void append_supply_demand_zones(const BarSeries& bars, std::vector<PriceZone>& out) {
+void append_supply_demand_zones(std::span<const Bar> bars, std::vector<PriceZone>& out) {
     const std::size_t n = bars.size();
     if (n < 30) return;
-    const std::size_t from = out.size();
     const std::size_t start = n > 101 ? n - 100 : 1;
-    for (std::size_t i = start; i <= n - 4; ++i) {
+    auto zone_at = [&bars](std::size_t i, PriceZone* z) {
         const Bar& b = bars[i];
         const double body = std::fabs(b.close - b.open) / std::max(b.high - b.low, 1e-9);
-        if (!(body > 0.6)) continue;
+        if (!(body > 0.6)) return false;
         const double next1 = bars[i + 1].close;
         const double next2 = bars[i + 2].close;
         if (b.close < b.open && next1 > b.open && next2 > next1) {
-            out.push_back({"DEMAND", b.open, b.low});
-        } else if (b.close > b.open && next1 < b.open && next2 < next1) {
-            out.push_back({"SUPPLY", b.high, b.open});
+            if (z != nullptr) *z = {"DEMAND", b.open, b.low};
+            return true;
         }
-    }
-    keep_last(out, from, 8);
+        if (b.close > b.open && next1 < b.open && next2 < next1) {
+            if (z != nullptr) *z = {"SUPPLY", b.high, b.open};
+            return true;
+        }
+        return false;
+    };
+    append_last(start, n - 4, 8, zone_at, out);
 }
 
-void append_fair_value_gaps(const BarSeries& bars, std::vector<PriceZone>& out) {
+void append_fair_value_gaps(std::span<const Bar> bars, std::vector<PriceZone>& out) {
     const std::size_t n = bars.size();
     if (n < 3) return;
-    const std::size_t from = out.size();
     const std::size_t start = n > 42 ? n - 40 : 2;
-    for (std::size_t i = start; i < n; ++i) {
+    auto zone_at = [&bars](std::size_t i, PriceZone* z) {
         const Bar& two_back = bars[i - 2];
         const Bar& b = bars[i];
         if (two_back.high < b.low) {
-            out.push_back({"FVG_BULL", b.low, two_back.high});
-        } else if (two_back.low > b.high) {
-            out.push_back({"FVG_BEAR", two_back.low, b.high});
+            if (z != nullptr) *z = {"FVG_BULL", b.low, two_back.high};
+            return true;
         }
-    }
-    keep_last(out, from, 6);
+        if (two_back.low > b.high) {
+            if (z != nullptr) *z = {"FVG_BEAR", two_back.low, b.high};
+            return true;
+        }
+        return false;
+    };
+    append_last(start, n - 1, 6, zone_at, out);
 }
 
 }  // namespace ostrel

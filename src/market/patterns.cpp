@@ -138,7 +138,7 @@ bool two_bar_sweep(const BarSeries& bars) {
     return last.low < prev.low && close_position > 0.6 && last.volume > prev.volume;
 }
 
-bool sweep_reclaim(const BarSeries& bars) {
+bool sweep_reclaim(std::span<const Bar> bars) {
     const std::size_t n = bars.size();
     if (n < 21) return false;
     double lowest = std::numeric_limits<double>::infinity();

@@ -1,6 +1,7 @@
 // Chart-pattern detectors that read the end of a bar series.
 #pragma once
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,7 @@ bool pocket_pivot(const BarSeries& bars);
 /// The last bar undercuts the previous low, closes strong and on higher volume.
 bool two_bar_sweep(const BarSeries& bars);
 /// The last bar sweeps the 20-bar low and closes back above it, up on the bar.
-bool sweep_reclaim(const BarSeries& bars);
+bool sweep_reclaim(std::span<const Bar> bars);
 /// Up to 8 supply/demand zones from strong bars of the last 100.
 std::vector<PriceZone> supply_demand_zones(const BarSeries& bars);
 /// Up to 6 fair-value gaps from the last 40 bars.

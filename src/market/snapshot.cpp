@@ -14,6 +14,7 @@
 #include "market/kernels.hpp"
 #include "market/pattern_zones.hpp"
 #include "market/patterns.hpp"
+#include "market/sweep.hpp"
 
 namespace ostrel {
 
@@ -29,102 +30,22 @@ struct CloseView {
     double operator()(std::size_t j) const { return bars[j].close; }
 };
 
-/// The running averages that need every bar, fed in one pass so their chains of multiplies
-/// and adds overlap: RSI, MACD, the Kalman estimate and either the ATR (trigger) or the
-/// directional movement, whose own true-range average is the daily ATR.
-struct Sweep {
-    kernel::Ewma gains;
-    kernel::Ewma losses;
-    kernel::Ewma fast{2.0 / 13.0};
-    kernel::Ewma slow{2.0 / 27.0};
-    kernel::Ewma signal{0.2};
-    kernel::Ewma prev_signal{0.2};
-    double line = 0.0;
-    double prev_line = 0.0;
-    kernel::Kalman kalman;
-    kernel::Ewma atr;
-    kernel::Dmi dmi;
+/// RSI from the sweep's two averages, with the rules of `rsi`.
+double sweep_rsi(const kernel::Sweep& sweep) {
+    const double g = finite_or(sweep.gains.value(), 0.0);
+    const double l = finite_or(sweep.losses.value(), 0.0);
+    if (l != 0.0) return g == 0.0 ? 0.0 : 100.0 - 100.0 / (g / l + 1.0);
+    return g != 0.0 ? 100.0 : 50.0;
+}
 
-    Sweep(const BarSeries& bars, int rsi_period, double atr_alpha, bool with_dmi)
-        : gains(2.0 / (rsi_period + 1.0)),
-          losses(2.0 / (rsi_period + 1.0)),
-          kalman(bars.front().close),
-          atr(atr_alpha) {
-        if (with_dmi) {
-            run<true>(bars);
-        } else {
-            run<false>(bars);
-        }
-    }
-
-    /// The pass itself works on local copies of the state: the stores into the members could
-    /// alias the bars, which would pin every running value to memory between steps.
-    template <bool kWithDmi>
-    void run(const BarSeries& bars) {
-        kernel::Ewma g = gains;
-        kernel::Ewma l = losses;
-        kernel::Ewma f = fast;
-        kernel::Ewma sl = slow;
-        kernel::Ewma sig = signal;
-        kernel::Ewma prev_sig = prev_signal;
-        double ln = line;
-        double prev_ln = prev_line;
-        kernel::Kalman k = kalman;
-        kernel::Ewma tr = atr;
-        kernel::Dmi dm = dmi;
-        double prev_close = bars.front().close;
-        const std::size_t n = bars.size();
-        for (std::size_t i = 0; i < n; ++i) {
-            const double close = bars[i].close;
-            const double d = close - prev_close;  // 0 for the first bar
-            g.feed(d > 0.0 ? d : 0.0);
-            l.feed(-d > 0.0 ? -d : 0.0);
-            prev_close = close;
-            prev_ln = ln;
-            prev_sig = sig;
-            f.feed(close);
-            sl.feed(close);
-            const kernel::Pair averages =
-                kernel::Pair{f.total, sl.total} / kernel::Pair{f.weight, sl.weight};
-            ln = averages[0] - averages[1];
-            sig.feed(ln);
-            k.push(close);
-            if constexpr (kWithDmi) {
-                dm.push(bars, i);
-            } else {
-                tr.feed(kernel::true_range_at(bars, i));
-            }
-        }
-        gains = g;
-        losses = l;
-        fast = f;
-        slow = sl;
-        signal = sig;
-        prev_signal = prev_sig;
-        line = ln;
-        prev_line = prev_ln;
-        kalman = k;
-        atr = tr;
-        dmi = dm;
-    }
-
-    /// RSI from the two averages, with the rules of `rsi`.
-    double rsi() const {
-        const double g = finite_or(gains.value(), 0.0);
-        const double l = finite_or(losses.value(), 0.0);
-        if (l != 0.0) return g == 0.0 ? 0.0 : 100.0 - 100.0 / (g / l + 1.0);
-        return g != 0.0 ? 100.0 : 50.0;
-    }
-
-    /// The four MACD fields; only the last two signal values are ever divided out.
-    void fill_macd(std::size_t n, IndicatorSnapshot& s) const {
-        const double sig = signal.value();
-        s.macd = finite_or(line, 0.0);
-        s.macd_signal = finite_or(sig, 0.0);
-        s.macd_hist = finite_or(line - sig, 0.0);
-        if (n >= 2) s.macd_hist_prev = finite_or(prev_line - prev_signal.value(), 0.0);
-    }
-};
+/// The four MACD fields; only the last two signal values are ever divided out.
+void fill_macd(const kernel::Sweep& sweep, std::size_t n, IndicatorSnapshot& s) {
+    const double sig = sweep.signal.value();
+    s.macd = finite_or(sweep.line, 0.0);
+    s.macd_signal = finite_or(sig, 0.0);
+    s.macd_hist = finite_or(sweep.line - sig, 0.0);
+    if (n >= 2) s.macd_hist_prev = finite_or(sweep.prev_line - sweep.prev_signal.value(), 0.0);
+}
 
 double sma_last(const BarSeries& bars, std::size_t p) {
     if (bars.size() < p) return 0.0;
@@ -175,10 +96,10 @@ IndicatorSnapshot build_trigger_snapshot(const BarSeries& bars, int rsi_period) 
     IndicatorSnapshot s;
     if (bars.size() < 20) return s;
     s.valid = true;
-    const Sweep sweep(bars, rsi_period, 2.0 / 15.0, false);
-    s.rsi = sweep.rsi();
+    const kernel::Sweep sweep(bars, rsi_period, 2.0 / 15.0, false);
+    s.rsi = sweep_rsi(sweep);
     s.rsi_fast = s.rsi;
-    sweep.fill_macd(bars.size(), s);
+    fill_macd(sweep, bars.size(), s);
     fill_stochastic(bars, s);
     s.atr = finite_or(sweep.atr.value(), 0.0);
     s.rvol = rvol_last(bars);
@@ -209,7 +130,7 @@ IndicatorSnapshot build_daily_snapshot(const BarSeries& bars) {
     IndicatorSnapshot s;
     if (bars.size() < 20) return s;
     s.valid = true;
-    const Sweep sweep(bars, 14, 1.0 / 14.0, true);
+    const kernel::Sweep sweep(bars, 14, 1.0 / 14.0, true);
     s.adx = finite_or(sweep.dmi.adx_value(), 0.0);
     s.plus_di = finite_or(sweep.dmi.plus_di, 0.0);
     s.minus_di = finite_or(sweep.dmi.minus_di, 0.0);
@@ -221,8 +142,8 @@ IndicatorSnapshot build_daily_snapshot(const BarSeries& bars) {
     s.kalman = finite_or(sweep.kalman.x, bars.back().close);
     s.hurst = kernel::hurst_of(CloseView{bars}, bars.size());
     s.entropy = kernel::entropy_of(CloseView{bars}, bars.size());
-    s.rsi = sweep.rsi();
-    sweep.fill_macd(bars.size(), s);
+    s.rsi = sweep_rsi(sweep);
+    fill_macd(sweep, bars.size(), s);
     fill_bollinger(bars, s);
     s.sweep_reclaim = sweep_reclaim(bars);
     fill_zones(bars, s);

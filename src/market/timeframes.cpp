@@ -2,7 +2,9 @@
 #include "market/timeframes.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
+#include <span>
 #include <string>
 #include <utility>
 
@@ -11,13 +13,15 @@
 
 namespace ostrel {
 
-BarSeries aggregate(const BarSeries& series, int n) {
-    BarSeries out;
-    if (series.empty() || n < 1) return out;
-    const auto group = static_cast<std::size_t>(n);
+namespace {
+
+/// The bars of aggregate(series, group) from group `first_group` on, written to `out`;
+/// returns how many there are.
+std::size_t aggregate_from(const BarSeries& series, std::size_t group, std::size_t first_group,
+                           Bar* out) {
     const std::size_t min_tail = std::max<std::size_t>(1, group / 2);
-    out.reserve(series.size() / group + 1);
-    for (std::size_t first = 0; first < series.size(); first += group) {
+    std::size_t count = 0;
+    for (std::size_t first = first_group * group; first < series.size(); first += group) {
         const std::size_t last = std::min(first + group, series.size()) - 1;
         if (last - first + 1 < group && last - first + 1 < min_tail) break;
         Bar bar = series[first];
@@ -28,8 +32,25 @@ BarSeries aggregate(const BarSeries& series, int n) {
             bar.low = std::min(bar.low, series[i].low);
             bar.volume += series[i].volume;
         }
-        out.push_back(bar);
+        out[count++] = bar;
     }
+    return count;
+}
+
+/// How many bars aggregate(series, group) gives.
+std::size_t aggregate_count(std::size_t size, std::size_t group) {
+    const std::size_t tail = size % group;
+    return size / group + (tail > 0 && tail >= std::max<std::size_t>(1, group / 2) ? 1 : 0);
+}
+
+}  // namespace
+
+BarSeries aggregate(const BarSeries& series, int n) {
+    BarSeries out;
+    if (series.empty() || n < 1) return out;
+    const auto group = static_cast<std::size_t>(n);
+    out.resize(aggregate_count(series.size(), group));
+    out.resize(aggregate_from(series, group, 0, out.data()));
     return out;
 }
 
@@ -74,8 +95,16 @@ TriggerSelection select_trigger_series(const IntradayFetch& fetch_intraday,
         // every field the gaps and the sweep read (the volumes are summed in another order,
         // and neither reads them), and the short-tail rules agree: a tail of 8 quarters or
         // more is a tail of 2 hours or more.
-        const BarSeries four_hour =
-            quarter->size() % 4 == 0 ? aggregate(hourly, 4) : aggregate(*quarter, 16);
+        // The gaps read the last 42 bars and the sweep the last 21, so only the last 48 4-hour
+        // bars are built (on the stack) when there are more; the detectors see the same tail.
+        const BarSeries& source = quarter->size() % 4 == 0 ? hourly : *quarter;
+        const std::size_t group = quarter->size() % 4 == 0 ? 4 : 16;
+        const std::size_t groups = aggregate_count(source.size(), group);
+        constexpr std::size_t kFourHourTail = 48;
+        std::array<Bar, kFourHourTail> tail_bars;
+        const std::size_t skip = groups > kFourHourTail ? groups - kFourHourTail : 0;
+        const std::span<const Bar> four_hour(tail_bars.data(),
+                                             aggregate_from(source, group, skip, tail_bars.data()));
         if (hourly.size() < kMinSeriesBars) {
             sel.note = count_note("15m trigger (", quarter->size(), " bars)");
             sel.trigger = std::move(*quarter);
@@ -83,7 +112,7 @@ TriggerSelection select_trigger_series(const IntradayFetch& fetch_intraday,
             sel.note = count_note("1H swing trigger (", hourly.size(), " bars from 15m)");
             sel.trigger = std::move(hourly);
         }
-        if (four_hour.size() >= kMinFourHourBars) {
+        if (groups >= kMinFourHourBars) {
             sel.has_four_hour = true;
             sel.four_hour_gaps.reserve(6);  // the most gaps a series gives
             append_fair_value_gaps(four_hour, sel.four_hour_gaps);

@@ -90,5 +90,54 @@ TEST(AnalyzeTicker, FourHourSweepSetsTheTriggerFlagAndTheDecisionMatchesDecide) 
     (void)plain;
 }
 
+/// The parts of an analysis the daily cache can reach: the daily snapshot, the completed zone
+/// list and the decision built on them.
+void expect_same_analysis(const TickerAnalysis& a, const TickerAnalysis& b) {
+    EXPECT_EQ(a.daily_snapshot.valid, b.daily_snapshot.valid);
+    EXPECT_EQ(a.daily_snapshot.adx, b.daily_snapshot.adx);
+    EXPECT_EQ(a.daily_snapshot.sma50, b.daily_snapshot.sma50);
+    EXPECT_EQ(a.daily_snapshot.hurst, b.daily_snapshot.hurst);
+    EXPECT_EQ(a.daily_snapshot.zones.size(), b.daily_snapshot.zones.size());
+    ASSERT_EQ(a.trigger_snapshot.zones.size(), b.trigger_snapshot.zones.size());
+    for (std::size_t i = 0; i < a.trigger_snapshot.zones.size(); ++i) {
+        EXPECT_EQ(a.trigger_snapshot.zones[i].kind, b.trigger_snapshot.zones[i].kind);
+        EXPECT_EQ(a.trigger_snapshot.zones[i].upper, b.trigger_snapshot.zones[i].upper);
+        EXPECT_EQ(a.trigger_snapshot.zones[i].lower, b.trigger_snapshot.zones[i].lower);
+    }
+    EXPECT_EQ(a.price, b.price);
+    EXPECT_EQ(a.strategy, b.strategy);
+    EXPECT_EQ(a.decision.final, b.decision.final);
+    EXPECT_EQ(a.decision.reasons, b.decision.reasons);
+    EXPECT_EQ(a.decision.setup, b.decision.setup);
+}
+
+TEST(AnalyzeTicker, DailyCacheGivesTheUncachedResultAndFollowsNewDailyBars) {
+    TriggerSelection sel;
+    sel.trigger = random_walk(80, 8);
+    sel.daily = random_walk(300, 9, 150.0);
+    sel.note = "1H swing trigger (80 bars from 15m)";
+    DailyAnalysisCache cache;
+    const Settings settings;
+    auto cached = [&] {
+        return analyze_ticker(sel, 0.0, MarketContext{}, "TEST", settings, &cache);
+    };
+
+    expect_same_analysis(cached(), run(sel, 0.0));  // filled
+    expect_same_analysis(cached(), run(sel, 0.0));  // reused
+    // A new daily bar, then a revised last bar of the same length: both are worked through
+    // again, never answered from the old series.
+    sel.daily.push_back(sel.daily.back());
+    sel.daily.back().close *= 1.5;
+    expect_same_analysis(cached(), run(sel, 0.0));
+    EXPECT_EQ(cache.bars.size(), sel.daily.size());
+    sel.daily.back().low *= 0.5;
+    const double before = cache.snapshot.atr;
+    expect_same_analysis(cached(), run(sel, 0.0));
+    EXPECT_NE(cache.snapshot.atr, before);
+    // A daily series too short to use leaves the daily snapshot initial, cache or not.
+    sel.daily.resize(10);
+    EXPECT_FALSE(cached().daily_snapshot.valid);
+}
+
 }  // namespace
 }  // namespace ostrel

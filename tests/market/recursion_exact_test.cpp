@@ -2,6 +2,7 @@
 // must give bit for bit what the plain textbook recursion gives, step by step.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -86,6 +87,57 @@ TEST(RecursionExact, DirectionalMovementAndMacdMatchThePlainAverages) {
         EXPECT_EQ(s.macd, line);
         EXPECT_EQ(s.plus_di, dmi.plus_di.back());
         EXPECT_EQ(s.adx, dmi.adx.back());
+    }
+}
+
+/// The flow-toxicity rank written out window by window.
+double plain_flow_rank(const BarSeries& bars) {
+    const std::size_t n = bars.size();
+    if (n < 50) return 0.0;
+    auto imbalance = [&bars](std::size_t i) {
+        double total = 0.0;
+        double net = 0.0;
+        for (std::size_t j = i - 19; j <= i; ++j) {
+            total += bars[j].volume;
+            net += bars[j].close > bars[j].open ? bars[j].volume : -bars[j].volume;
+        }
+        return total > 0.0 ? std::min(1.0, std::fabs(net) / total) : 0.0;
+    };
+    const std::size_t first = std::max<std::size_t>(n - 50, 19);
+    std::size_t below = 0;
+    for (std::size_t k = first; k < n; ++k)
+        below += imbalance(k) <= imbalance(n - 1) ? 1 : 0;
+    return static_cast<double>(below) / static_cast<double>(n - first);
+}
+
+TEST(RecursionExact, FlowRankMatchesTheWindowByWindowCount) {
+    // Lengths from 50 to 130 give odd and even window counts, short and full.
+    for (std::size_t n = 50; n <= 130; n += 7) {
+        BarSeries bars = random_walk(n, static_cast<std::uint32_t>(n));
+        bars[n / 2].volume = 0.0;
+        EXPECT_EQ(flow_toxicity_rank(bars), plain_flow_rank(bars)) << n;
+    }
+}
+
+TEST(RecursionExact, SnapshotsWithABadPrintMatchTheLibrary) {
+    // A missing close and an infinite high: the averages count such values as 0, exactly as
+    // the library does, with or without them.
+    for (int bad = 0; bad < 3; ++bad) {
+        BarSeries bars = random_walk(300, 31);
+        if (bad == 1) bars[150].close = std::nan("");
+        if (bad == 2) bars[200].high = HUGE_VAL;
+        const Series c = closes(bars);
+        const IndicatorSnapshot daily = build_daily_snapshot(bars);
+        const IndicatorSnapshot trigger = build_trigger_snapshot(bars, 14);
+        const DmiSeries dmi = dmi_adx(bars);
+        const MacdSeries m = macd(c);
+        EXPECT_EQ(daily.rsi, rsi(c, 14)) << bad;
+        EXPECT_EQ(daily.adx, last_or(dmi.adx, 0.0)) << bad;
+        EXPECT_EQ(daily.plus_di, last_or(dmi.plus_di, 0.0)) << bad;
+        EXPECT_EQ(daily.macd, last_or(m.line, 0.0)) << bad;
+        EXPECT_EQ(daily.macd_signal, last_or(m.signal, 0.0)) << bad;
+        EXPECT_EQ(trigger.macd_hist, last_or(m.histogram, 0.0)) << bad;
+        EXPECT_EQ(trigger.atr, last_or(ewma(true_range(bars), 2.0 / 15.0), 0.0)) << bad;
     }
 }
 
