@@ -6,8 +6,10 @@
 #include <backends/imgui_impl_opengl3.h>
 #include <imgui.h>
 #include <signal.h>
+#include <chrono>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -86,6 +88,8 @@ int run_window(bool demo, const std::optional<std::string>& data_dir, bool intro
 
     // The intro plays first, in a window of its own; start-up goes on however it ends.
     if (intro) play_intro();
+    // The first frame is stamped against this moment in the log.
+    const auto intro_ended = std::chrono::steady_clock::now();
 
     // Registered before glfwInit so that an init failure (no display) is logged too.
     glfwSetErrorCallback(glfw_error_callback);
@@ -137,8 +141,20 @@ int run_window(bool demo, const std::optional<std::string>& data_dir, bool intro
     g_close_requested = false;
     signal(SIGTERM, on_close_signal);
     signal(SIGINT, on_close_signal);
+    bool first_frame = true;
     run_frame_loop(
-        window, [&] { draw_frame(window, *engine, state); }, g_close_requested);
+        window,
+        [&] {
+            draw_frame(window, *engine, state);
+            if (!first_frame) return;
+            first_frame = false;
+            const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                std::chrono::steady_clock::now() - intro_ended)
+                                .count();
+            log_info("ENGINE", "First frame shown " + std::to_string(ms) + " ms after " +
+                                   (intro ? "the intro ended" : "start-up"));
+        },
+        g_close_requested);
     signal(SIGTERM, SIG_DFL);
     signal(SIGINT, SIG_DFL);
 

@@ -18,8 +18,9 @@ ChartSeries ChartMemory::trimmed(const BarSeries& trigger, const std::string& no
     return ChartSeries{newest(trigger), note, newest(daily)};
 }
 
-void ChartMemory::remember(const std::string& ticker, ChartSeries series) {
-    series_[ticker] = std::move(series);
+ChartSeries ChartMemory::remember(const std::string& ticker, ChartSeries series) {
+    std::swap(series_[ticker], series);
+    return series;
 }
 
 const ChartSeries* ChartMemory::series(const std::string& ticker) const {

@@ -32,7 +32,9 @@ class ChartMemory {
     static ChartSeries trimmed(const BarSeries& trigger, const std::string& note,
                                const BarSeries& daily);
 
-    void remember(const std::string& ticker, ChartSeries series);
+    /// Keeps the ticker's new series and hands back the one it replaces, so the caller can let
+    /// it go after releasing the engine lock.
+    ChartSeries remember(const std::string& ticker, ChartSeries series);
     /// The ticker's series, or nullptr before its first evaluation.
     const ChartSeries* series(const std::string& ticker) const;
 

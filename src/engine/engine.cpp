@@ -1,9 +1,12 @@
 // Engine construction and destruction, saving its settings, and the helpers its steps share.
 #include "engine/engine.hpp"
 
+#include <cstdlib>
+
 #include "config/data_locations.hpp"
 #include "config/settings_file.hpp"
 #include "log/activity_log.hpp"
+#include "platform/http_client.hpp"
 
 namespace ostrel {
 
@@ -35,14 +38,24 @@ void restore_paper_book(SimBroker& paper,
     }
 }
 
+/// What the client's own constructor reads: OSTREL_REST_URL, else the broker's hosts.
+std::string rest_url_from_environment() {
+    const char* value = std::getenv("OSTREL_REST_URL");
+    return value != nullptr ? std::string(value) : std::string();
+}
+
 }  // namespace
 
-Engine::Engine() : Engine(data_directory(), !data_directory_named()) {}
+Engine::Engine() : Engine(data_directory(), !data_directory_named(), SteadySource::real()) {}
 
-Engine::Engine(std::string data_dir) : Engine(std::move(data_dir), false) {}
+Engine::Engine(std::string data_dir) : Engine(std::move(data_dir), false, SteadySource::real()) {}
 
-Engine::Engine(std::string data_dir, bool settings_fallbacks)
+Engine::Engine(std::string data_dir, SteadySource steady)
+    : Engine(std::move(data_dir), false, std::move(steady)) {}
+
+Engine::Engine(std::string data_dir, bool settings_fallbacks, SteadySource steady)
     : data_dir_(with_trailing_separator(std::move(data_dir))),
+      client_(make_http_client(), std::move(steady), rest_url_from_environment()),
       paper_(data_dir_, 25000.0),
       pdt_(data_dir_) {
     // The members above start at their defaults: an unconfigured client, the paper book with
@@ -149,14 +162,16 @@ void Engine::store_account_locked(const AccountSnapshot& snapshot) {
 }
 
 void Engine::save_state(const SymbolState& state) {
-    (void)store_.save(state);  // a failure is reported once by the store's reporter
+    // A failure is reported once by the store's reporter; an unchanged row is not rewritten.
+    (void)store_.save_changed(state);
 }
 
-void Engine::write_back(const SymbolState& state) {
+void Engine::write_back(SymbolState state) {
     save_state(state);
+    // Swapped in, so the copy and the old state's release both happen outside the lock.
     std::lock_guard lock(mutex_);
     const auto it = states_.find(state.symbol);
-    if (it != states_.end()) it->second = state;
+    if (it != states_.end()) std::swap(it->second, state);
 }
 
 }  // namespace ostrel

@@ -27,6 +27,7 @@
 #include "engine/chart_memory.hpp"
 #include "engine/engine_scout.hpp"
 #include "engine/engine_tick_rules.hpp"
+#include "engine/hold_timed_mutex.hpp"
 #include "engine/pdt_guard.hpp"
 #include "engine/quote_age.hpp"
 #include "engine/trading_context.hpp"
@@ -60,6 +61,9 @@ class Engine {
     /// folder, settings included (no other folder is read); the REST base still comes from
     /// OSTREL_REST_URL or client().
     explicit Engine(std::string data_dir);
+    /// The same with the client's steady clock and sleep replaced, so the request budget can
+    /// run on a simulated clock (the Scout benchmark).
+    Engine(std::string data_dir, SteadySource steady);
     /// Stops the threads, saves settings.json and releases the members in reverse order.
     ~Engine();
     Engine(const Engine&) = delete;
@@ -134,6 +138,13 @@ class Engine {
     std::string scout_status() const;
     /// The Monitor ticker whose cached quote is oldest (one without a quote counts as oldest).
     OldestQuote oldest_quote() const;
+    /// The longest the engine lock was held at once since the start or the last reset (ns).
+    std::int64_t longest_lock_hold_ns() const { return mutex_.longest_hold_ns(); }
+    /// The most CPU time spent in one hold; 0 unless timed on the thread clock.
+    std::int64_t longest_lock_cpu_ns() const { return mutex_.longest_cpu_hold_ns(); }
+    void reset_longest_lock_hold() { mutex_.reset_longest_hold(); }
+    /// Times every hold on the holder's thread clock too (benchmarks: two system calls a hold).
+    void time_lock_on_thread_clock(bool on) { mutex_.use_thread_clock(on); }
 
     // --- the Connection tab and the account strip (engine_connection_views.cpp) ---
 
@@ -194,7 +205,7 @@ class Engine {
   private:
     /// `settings_fallbacks`: also read settings from the program folder, its parent and the
     /// working directory when the data folder has none (only for the default data folder).
-    Engine(std::string data_dir, bool settings_fallbacks);
+    Engine(std::string data_dir, bool settings_fallbacks, SteadySource steady);
 
     // Worker thread body and its pause.
     void worker_loop(std::uint64_t max_ticks);
@@ -231,7 +242,7 @@ class Engine {
     void store_account_locked(const AccountSnapshot& snapshot);
     void save_state(const SymbolState& state);
     /// Saves the copy and writes it back into the map if the ticker is still listed.
-    void write_back(const SymbolState& state);
+    void write_back(SymbolState state);
     /// What an evaluation does with its decision: the open lot, the pending order, the entry and
     /// protection.
     void trade_on_evaluation(SymbolState& s, const TickerAnalysis& a, const Quote& quote,
@@ -265,7 +276,8 @@ class Engine {
     std::unique_ptr<IBroker> live_broker_;  ///< set to a TradierBroker on each connect
     SymbolStateStore store_;
     OrderIntentStore intents_;  ///< in the same database file as store_
-    mutable std::mutex mutex_;  ///< the engine lock; never held across network or disk I/O
+    /// The engine lock; never held across network or disk I/O. It keeps its longest hold.
+    mutable HoldTimedMutex mutex_;
     std::unordered_map<std::string, SymbolState> states_;  ///< engine lock
     AccountSnapshot account_;               ///< the last account numbers read; engine lock
     MarketContext market_context_;          ///< engine lock; never changes after construction

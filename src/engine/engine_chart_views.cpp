@@ -33,8 +33,9 @@ PaperFillRow row_of(const PaperFill& f) {
 
 void Engine::remember_chart_series(const std::string& ticker, const TriggerSelection& selection) {
     ChartSeries copy = ChartMemory::trimmed(selection.trigger, selection.note, selection.daily);
-    std::lock_guard lock(mutex_);
-    chart_.remember(ticker, std::move(copy));
+    std::unique_lock lock(mutex_);
+    ChartSeries old = chart_.remember(ticker, std::move(copy));
+    lock.unlock();  // the replaced bars are freed outside the lock
 }
 
 void Engine::sample_equity() {

@@ -51,7 +51,7 @@ void Engine::evaluate(const std::string& ticker) {
         }
         s.last_price = mark;
         s.reasons = {"Not enough bars yet; showing last quote"};
-        write_back(s);
+        write_back(std::move(s));
         return;
     }
 
@@ -77,7 +77,7 @@ void Engine::evaluate(const std::string& ticker) {
     trade_on_evaluation(s, a, quote, mark, atr, market_open, phase);
 
     // Store, then write back unless the ticker left the list meanwhile.
-    write_back(s);
+    write_back(std::move(s));
 }
 
 }  // namespace ostrel

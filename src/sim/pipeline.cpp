@@ -185,9 +185,11 @@ SimResponse handle_broker_request(SimState& state, const Router& router,
         response = SimResponse::text(401, "Invalid Access Token");
     } else {
         // Limits run on real time even while the market clock is frozen.
-        const auto wall = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              std::chrono::system_clock::now().time_since_epoch())
-                              .count();
+        const auto wall = state.config.limit_clock_ms
+                              ? state.config.limit_clock_ms()
+                              : std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    std::chrono::system_clock::now().time_since_epoch())
+                                    .count();
         limit = state.limiter.count(classify_request(request.method, relative), wall);
         counted = true;
         if (!limit.allowed) {

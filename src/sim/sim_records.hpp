@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -46,6 +47,9 @@ struct SimConfig {
     int standard_limit = 120;
     int market_limit = 120;
     int trading_limit = 60;
+    /// The clock the per-minute windows run on, in milliseconds; empty: the system clock.
+    /// A benchmark hands the simulator the same simulated clock its client's budget waits on.
+    std::function<std::int64_t()> limit_clock_ms;
     /// Answer sent when a limit is exceeded.
     int limit_status = 429;
     std::string limit_body =

@@ -45,8 +45,11 @@ SymbolStateStore::~SymbolStateStore() {
 }
 
 void SymbolStateStore::close_locked() {
+    sqlite3_finalize(upsert_);
+    upsert_ = nullptr;
     if (db_) sqlite3_close_v2(db_);
     db_ = nullptr;
+    written_.clear();
 }
 
 void SymbolStateStore::set_error_reporter(ErrorReporter reporter) {
@@ -144,8 +147,17 @@ std::string SymbolStateStore::inspect_locked(const std::string& path) {
 }
 
 std::expected<void, std::string> SymbolStateStore::save(const SymbolState& state) {
+    return save(state, false);
+}
+
+std::expected<void, std::string> SymbolStateStore::save_changed(const SymbolState& state) {
+    return save(state, true);
+}
+
+std::expected<void, std::string> SymbolStateStore::save(const SymbolState& state,
+                                                        bool skip_unchanged) {
     std::lock_guard lock(mutex_);
-    auto result = save_locked(state);
+    auto result = save_locked(state, skip_unchanged);
     if (result) {
         failure_reported_ = false;
     } else if (!failure_reported_) {
@@ -159,25 +171,38 @@ std::expected<void, std::string> SymbolStateStore::save(const SymbolState& state
     return result;
 }
 
-std::expected<void, std::string> SymbolStateStore::save_locked(const SymbolState& state) {
+std::expected<void, std::string> SymbolStateStore::save_locked(const SymbolState& state,
+                                                               bool skip_unchanged) {
     if (!refusal_.empty()) return std::unexpected(refusal_ + ": " + state.symbol + " not saved");
     if (!db_) return {};  // never opened: nothing to write to, as before the engine starts
-    const std::string payload = state_payload(state);
-    Statement st;
-    if (sqlite3_prepare_v2(db_, kUpsertSql, -1, &st.stmt, nullptr) != SQLITE_OK) {
+    WrittenRow row{state.holding,    state.qty,        state.avg_price,
+                   state.last_price, state.last_score, state_payload(state)};
+    if (const auto it = written_.find(state.symbol);
+        skip_unchanged && it != written_.end() && it->second == row)
+        return {};
+    if (!upsert_ && sqlite3_prepare_v2(db_, kUpsertSql, -1, &upsert_, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(upsert_);
+        upsert_ = nullptr;
         return std::unexpected("State save failed for " + state.symbol + ": " + db_error(db_));
     }
-    sqlite3_bind_text(st.stmt, 1, state.symbol.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_int(st.stmt, 2, state.holding ? 1 : 0);
-    sqlite3_bind_int(st.stmt, 3, state.qty);
-    sqlite3_bind_double(st.stmt, 4, state.avg_price);
-    sqlite3_bind_double(st.stmt, 5, state.last_price);
-    sqlite3_bind_double(st.stmt, 6, state.last_score);
-    sqlite3_bind_text(st.stmt, 7, payload.c_str(), static_cast<int>(payload.size()),
+    sqlite3_stmt* st = upsert_;
+    sqlite3_bind_text(st, 1, state.symbol.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int(st, 2, row.holding ? 1 : 0);
+    sqlite3_bind_int(st, 3, row.qty);
+    sqlite3_bind_double(st, 4, row.avg_price);
+    sqlite3_bind_double(st, 5, row.last_price);
+    sqlite3_bind_double(st, 6, row.last_score);
+    sqlite3_bind_text(st, 7, row.payload.c_str(), static_cast<int>(row.payload.size()),
                       SQLITE_TRANSIENT);
-    if (sqlite3_step(st.stmt) != SQLITE_DONE) {
-        return std::unexpected("State save failed for " + state.symbol + ": " + db_error(db_));
+    const int rc = sqlite3_step(st);
+    const std::string error = rc == SQLITE_DONE ? std::string() : db_error(db_);
+    sqlite3_reset(st);
+    sqlite3_clear_bindings(st);
+    if (rc != SQLITE_DONE) {
+        written_.erase(state.symbol);  // the row on disk is whatever was there before
+        return std::unexpected("State save failed for " + state.symbol + ": " + error);
     }
+    written_[state.symbol] = std::move(row);
     return {};
 }
 

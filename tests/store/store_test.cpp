@@ -254,6 +254,45 @@ TEST_F(StoreTest, AFailedSaveKeepsTheOldRowAndIsReportedOnce) {
     EXPECT_EQ(reported.size(), 2u);
 }
 
+TEST_F(StoreTest, SaveChangedWritesOnlyRowsThatDifferFromTheLastWrite) {
+    SymbolStateStore store;
+    ASSERT_TRUE(store.open(path_).has_value());
+    SymbolState a = full_state();
+    SymbolState b = a;
+    b.qty = 4;
+    ASSERT_TRUE(store.save_changed(a).has_value());
+
+    // With every update refused, an unchanged row is not written at all, so nothing fails.
+    put_raw(
+        "CREATE TRIGGER no_update BEFORE UPDATE ON symbols BEGIN SELECT RAISE(ABORT,'disk "
+        "trouble'); END;");
+    EXPECT_TRUE(store.save_changed(a).has_value());
+    // A changed row is written; one that failed is tried again by the next identical save.
+    EXPECT_FALSE(store.save_changed(b).has_value());
+    put_raw("DROP TRIGGER no_update;");
+    ASSERT_TRUE(store.save_changed(b).has_value());
+    EXPECT_EQ(store.load("AAPL").qty, 4);
+
+    // Back to an earlier row: it differs from the last write, so it lands.
+    ASSERT_TRUE(store.save_changed(a).has_value());
+    EXPECT_EQ(store.load("AAPL").qty, 9);
+    // Only the display columns changed: still a change.
+    a.last_price = 52.0;
+    ASSERT_TRUE(store.save_changed(a).has_value());
+    EXPECT_EQ(store.load("AAPL").last_price, 52.0);
+
+    // A plain save between them counts as the last write too.
+    ASSERT_TRUE(store.save(b).has_value());
+    ASSERT_TRUE(store.save_changed(a).has_value());
+    EXPECT_EQ(store.load("AAPL").qty, 9);
+
+    // Another file knows none of these rows.
+    const std::string other = (dir_ / "other.db").string();
+    ASSERT_TRUE(store.open(other).has_value());
+    ASSERT_TRUE(store.save_changed(a).has_value());
+    EXPECT_EQ(store.load("AAPL").qty, 9);
+}
+
 TEST_F(StoreTest, ASaveWaitsForAnotherWriterInsteadOfFailing) {
     SymbolStateStore store;
     ASSERT_TRUE(store.open(path_).has_value());
