@@ -70,8 +70,10 @@ function(ostrel_test name)
                           GTest::gtest GTest::gmock GTest::gtest_main)
     target_compile_definitions(test_${name} PRIVATE
         OSTREL_SOURCE_DIR="${PROJECT_SOURCE_DIR}" OSTREL_BINARY_DIR="${PROJECT_BINARY_DIR}")
+    # Listing the tests starts the program; under Wine the first start also starts its server.
     gtest_discover_tests(test_${name}
         DISCOVERY_MODE PRE_TEST
+        DISCOVERY_TIMEOUT 60
         TEST_PREFIX "${name}."
         PROPERTIES LABELS "${ARG_LABEL}" TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${ARG_ENVIRONMENT}"
                    RESOURCE_LOCK "${ARG_RESOURCE_LOCK}")

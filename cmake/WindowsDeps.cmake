@@ -23,10 +23,10 @@ set_target_properties(PkgConfig::SQLITE3 PROPERTIES
     INTERFACE_INCLUDE_DIRECTORIES "${prefix}/include")
 
 # WinHTTP for REST and the quote stream, the shell for opening web pages, Media Foundation
-# for the intro clip.
+# (its player) for the intro clip.
 add_library(ostrel_windows_system INTERFACE)
-target_link_libraries(ostrel_windows_system INTERFACE winhttp ws2_32 shell32 ole32 mfplat
-                      mfreadwrite mfuuid)
+target_link_libraries(ostrel_windows_system INTERFACE winhttp ws2_32 shell32 ole32 uuid mfplay
+                      mfplat mfreadwrite mfuuid)
 
 if(OSTREL_BUILD_GUI)
     add_library(PkgConfig::GLFW3 STATIC IMPORTED)

@@ -21,6 +21,13 @@ inline int setenv(const char* name, const char* value, int overwrite) {
     return _putenv_s(name, value);
 }
 
+// Windows has no all-powerful user id; Wine run by the Unix root user ("root" as the user
+// name) writes read-only files anyway, as root does on Linux.
+inline int geteuid() {
+    const char* user = std::getenv("USERNAME");
+    return user != nullptr && std::strcmp(user, "root") == 0 ? 0 : 1000;
+}
+
 // An empty value removes the variable from the C runtime's environment.
 inline int unsetenv(const char* name) {
     return _putenv_s(name, "");

@@ -13,7 +13,7 @@ version=$(sed -n 's/^project(ostrel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 out=build/windows
 for exe in "$out/ostrel.exe" "$out/ostrel-sim.exe"; do
     extra=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' |
-        grep -viE '^(kernel32|user32|gdi32|shell32|ole32|oleaut32|advapi32|ws2_32|mswsock|winhttp|opengl32|msvcrt|comctl32|mfplat|mf|mfreadwrite|shlwapi|winmm|imm32|api-ms-win-.*)\.dll$' || true)
+        grep -viE '^(kernel32|user32|gdi32|shell32|ole32|oleaut32|advapi32|ws2_32|mswsock|winhttp|opengl32|msvcrt|comctl32|mfplay|mfplat|mf|mfreadwrite|shlwapi|winmm|imm32|api-ms-win-.*)\.dll$' || true)
     if [ -n "$extra" ]; then
         echo "package-windows: $exe needs DLLs that Windows does not ship: $extra" >&2
         exit 1

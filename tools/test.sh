@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test: the normal build (unit, integration,
 # GUI under Xvfb, benchmarks once), the AddressSanitizer + UBSan build, the ThreadSanitizer build
-# of the threaded unit tests, and short fuzz runs. With CI=true it also checks the formatting.
+# of the threaded unit tests, short fuzz runs, and the Windows cross build with its tests under
+# Wine (OSTREL_WINDOWS=0 leaves that out). With CI=true it also checks the formatting.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
@@ -48,33 +49,8 @@ step "tests: fuzz"
 ctest --preset fuzz --no-tests=ignore
 
 # The Windows cross build and its tests under Wine; OSTREL_WINDOWS=0 leaves the stage out.
-if [ "${OSTREL_WINDOWS:-0}" = "1" ]; then
-    step "build: windows (mingw-w64 cross build)"
-    windows_started=$SECONDS
-    tools/windows-deps.sh
-    export WINEPREFIX="$PWD/build/wine-prefix" WINEDEBUG=-all
-    cmake --preset windows >/dev/null
-    cmake --build --preset windows
-    step "tests: windows, under Wine"
-    ctest --preset windows --repeat until-pass:2
-    step "windows: the headless demo and the probe under Wine"
-    demo_dir=$(mktemp -d)
-    wine build/windows/ostrel.exe --headless --demo --ticks 3 --data-dir "$(winepath -w "$demo_dir")"
-    test -f "$demo_dir/settings.json"
-    test -f "$demo_dir/ostrel_state.db"
-    build/ci/src/ostrel-sim --port 0 --token sim >"$demo_dir/sim.out" 2>&1 &
-    sim_pid=$!
-    for _ in $(seq 50); do
-        port=$(sed -n 's/.*127\.0\.0\.1:\([0-9]*\).*/\1/p' "$demo_dir/sim.out" | head -n1)
-        [ -n "$port" ] && break
-        sleep 0.1
-    done
-    OSTREL_REST_URL="http://127.0.0.1:$port/v1" TRADIER_ACCESS_TOKEN=sim \
-        OSTREL_DATA_DIR="$(winepath -w "$demo_dir")" wine build/windows/ostrel.exe probe --sandbox |
-        grep -q '^sandbox | market='
-    kill "$sim_pid"
-    rm -rf "$demo_dir"
-    echo "windows stage: $((SECONDS - windows_started)) s"
+if [ "${OSTREL_WINDOWS:-1}" != "0" ]; then
+    tools/test-windows.sh
 fi
 
 step "all tests passed"

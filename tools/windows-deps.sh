@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Prepares the Windows cross build: installs the mingw-w64 toolchain and Wine from apt, then
-# builds the third-party libraries the Windows program links (SQLite, GLFW, Dear ImGui with its
-# GLFW/OpenGL3 backends, GoogleTest) from Debian's own sources into build/windows-deps/.
+# Prepares the Windows cross build: installs the mingw-w64 toolchain, Wine and the GStreamer
+# plugins Wine plays video with from apt, then builds the third-party libraries the Windows
+# program links (SQLite, GLFW, Dear ImGui with its GLFW/OpenGL3 backends, GoogleTest) from
+# Debian's own sources into build/windows-deps/, or copies them from the cache below.
 # Header-only libraries (nlohmann-json, Boost) are linked in from the Linux -dev packages.
 # Safe to run again: every finished piece leaves a stamp and is skipped the next time.
 set -euo pipefail
@@ -17,7 +18,10 @@ if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
 export DEBIAN_FRONTEND=noninteractive
 
 packages=(g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 wine wine64 dpkg-dev
-          libgtest-dev nlohmann-json3-dev libboost-dev libstb-dev xvfb xdotool zip)
+          libgtest-dev nlohmann-json3-dev libboost-dev libstb-dev xvfb xauth xdotool zip unzip
+          # Wine's Media Foundation decodes the intro (MP4, H.264) through these.
+          gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
+          gstreamer1.0-libav)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -37,6 +41,28 @@ if [ ! -f "$src_list" ]; then
         'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' |
         "${sudo_cmd[@]}" tee "$src_list" >/dev/null
     "${sudo_cmd[@]}" apt-get update -qq
+fi
+
+# The built libraries are kept once per machine outside the checkout, keyed by the versions
+# they are built from (toolchain, sources, this script), so a fresh clone only copies them in.
+# OSTREL_WINDOWS_DEPS_CACHE moves the cache; an empty value turns it off.
+cache_root=${OSTREL_WINDOWS_DEPS_CACHE-${XDG_CACHE_HOME:-$HOME/.cache}/ostrel-windows-deps}
+cache=
+if [ -n "$cache_root" ]; then
+    key=$( {
+        dpkg-query -W -f='${Package} ${Version}\n' g++-mingw-w64-x86-64-posix libgtest-dev
+        apt-cache showsrc sqlite3 glfw3 imgui 2>/dev/null | grep -E '^(Package|Version):'
+        cat "$0"
+    } | sha256sum | cut -c1-16)
+    cache=$cache_root/$key
+fi
+pieces=(sqlite gtest glfw imgui)
+have_all() { for p in "${pieces[@]}"; do [ -f "$1/$p.stamp" ] || return 1; done; }
+if [ -n "$cache" ] && ! have_all "$deps" && have_all "$cache"; then
+    echo "windows-deps: reusing the libraries in $cache"
+    rm -rf "$prefix"
+    cp -a "$cache/prefix" "$prefix"
+    for p in "${pieces[@]}"; do touch "$deps/$p.stamp"; done
 fi
 
 CC=x86_64-w64-mingw32-gcc-posix
@@ -119,6 +145,16 @@ if [ ! -f "$deps/imgui.stamp" ]; then
         cp "$h" "$prefix/include/imgui/backends/"
     done
     touch "$deps/imgui.stamp"
+fi
+
+if [ -n "$cache" ] && ! have_all "$cache"; then
+    mkdir -p "$cache_root"
+    scratch=$(mktemp -d "$cache_root/.new-XXXXXX")
+    cp -a "$prefix" "$scratch/prefix"
+    for p in "${pieces[@]}"; do touch "$scratch/$p.stamp"; done
+    rm -rf "$cache"
+    mv "$scratch" "$cache"
+    echo "windows-deps: kept the libraries in $cache"
 fi
 
 echo "windows-deps: ready in $prefix"

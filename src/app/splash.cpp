@@ -1,4 +1,6 @@
 // Playing the intro splash: a borderless, always-on-top GLFW window showing the decoded clip.
+// Windows has its own, on Media Foundation's player (splash_win32.cpp).
+#ifndef _WIN32
 #include "app/splash.hpp"
 
 #include <GLFW/glfw3.h>
@@ -127,3 +129,4 @@ void play_intro() {
 }
 
 }  // namespace ostrel
+#endif

@@ -79,12 +79,24 @@ void migrate_data_files(const std::string& data_dir) {
 }
 
 std::string user_data_directory() {
+#ifdef _WIN32
+    // The user's own, unroamed application data: %LOCALAPPDATA%\Ostrel\ (a drive or a
+    // network path; anything relative is ignored).
+    const std::string local = platform::environment("LOCALAPPDATA");
+    const bool absolute = local.size() >= 3 && ((local[1] == ':' && is_separator(local[2])) ||
+                                                local.starts_with("\\\\"));
+    if (!absolute) return {};
+    std::string dir = local;
+    if (!is_separator(dir.back())) dir.push_back('\\');
+    return dir + "Ostrel\\";
+#else
     const std::string xdg = platform::environment("XDG_DATA_HOME");
     // Relative values are invalid and ignored, as the XDG base-directory rules say.
     if (!xdg.empty() && xdg.front() == '/') return with_trailing_separator(xdg) + "ostrel/";
     const std::string home = platform::environment("HOME");
     if (home.empty()) return {};
     return with_trailing_separator(home) + ".local/share/ostrel/";
+#endif
 }
 
 std::string data_directory_for(const std::string& program_dir) {

@@ -25,7 +25,7 @@ std::string data_directory();
 std::string data_directory_for(const std::string& program_dir);
 
 /// $XDG_DATA_HOME/ostrel/ when XDG_DATA_HOME is an absolute path, else $HOME/.local/share/ostrel/;
-/// empty when neither is known.
+/// on Windows %LOCALAPPDATA%\Ostrel\. Empty when none is known.
 std::string user_data_directory();
 
 /// The data folder when it can be used; otherwise why not, naming the folder.

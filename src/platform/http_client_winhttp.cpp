@@ -1,13 +1,15 @@
 // The HttpClient on WinHTTP: a session, a connection and a request per call, all closed again
-// before the call returns.
+// before the call returns. The request runs in WinHTTP's asynchronous mode: the calling thread
+// waits for each step in short slices, so a cancel or the overall deadline ends the call at
+// once even where closing a handle would not wake a blocked synchronous call.
 #include <windows.h>
 #include <winhttp.h>
 
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/http_client.hpp"
@@ -16,6 +18,8 @@
 namespace ostrel {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 constexpr const wchar_t* kUserAgent = L"Ostrel/1.0";
 constexpr DWORD kHostUnits = 256;   // 255 and the terminator
 constexpr DWORD kPathUnits = 2048;  // 2047 and the terminator
@@ -23,6 +27,64 @@ constexpr DWORD kPathUnits = 2048;  // 2047 and the terminator
 // connect after 15 s and on a send or receive that moves nothing for 30 s.
 constexpr int kConnectMs = 15000;
 constexpr int kNoProgressMs = 30000;
+constexpr auto kSlice = std::chrono::milliseconds(50);
+constexpr DWORD kReadChunk = 64 * 1024;
+
+/// What one request shares with WinHTTP's callback thread. It outlives the call when a cancel
+/// leaves a step pending: WinHTTP may still write into `chunk` or read `body` until the request
+/// handle is gone, so the last owner is the callback that reports the handle closing.
+struct Exchange {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool finished = false;  // the step waited for completed, or failed
+    bool failed = false;
+    DWORD amount = 0;  // bytes available or read
+    std::string body;  // the request body, kept alive for the send
+    std::vector<char> chunk = std::vector<char>(kReadChunk);
+
+    void begin() {
+        std::lock_guard lock(mutex);
+        finished = false;
+        failed = false;
+        amount = 0;
+    }
+    void complete(bool ok, DWORD bytes) {
+        {
+            std::lock_guard lock(mutex);
+            finished = true;
+            failed = !ok;
+            amount = bytes;
+        }
+        changed.notify_all();
+    }
+};
+
+using ExchangeRef = std::shared_ptr<Exchange>;
+
+void CALLBACK on_status(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, DWORD length) {
+    if (context == 0) return;  // the session and connection handles carry none
+    auto* ref = reinterpret_cast<ExchangeRef*>(context);
+    switch (status) {
+        case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
+        case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE:
+            (*ref)->complete(true, 0);
+            break;
+        case WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE:
+            (*ref)->complete(true, info != nullptr ? *static_cast<DWORD*>(info) : 0);
+            break;
+        case WINHTTP_CALLBACK_STATUS_READ_COMPLETE:
+            (*ref)->complete(true, length);
+            break;
+        case WINHTTP_CALLBACK_STATUS_REQUEST_ERROR:
+            (*ref)->complete(false, 0);
+            break;
+        case WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING:
+            delete ref;
+            break;
+        default:
+            break;
+    }
+}
 
 /// Closes the handles it holds, last opened first.
 struct Handles {
@@ -36,63 +98,7 @@ struct Handles {
     }
 };
 
-/// Ends a blocked exchange from outside: once the deadline passes, or (unless the exchange is
-/// shielded) once the client is cancelled, it closes the request handle, which makes the
-/// waiting WinHTTP call fail at once.
-class Watchdog {
-  public:
-    Watchdog(const HttpClient& client, HINTERNET& request, std::chrono::milliseconds deadline,
-             bool shielded)
-        : client_(client),
-          request_(request),
-          due_(std::chrono::steady_clock::now() + deadline),
-          shielded_(shielded),
-          thread_([this] { watch(); }) {}
-    Watchdog(const Watchdog&) = delete;
-    Watchdog& operator=(const Watchdog&) = delete;
-    ~Watchdog() { stop(); }
-
-    /// Stops watching; after this the request handle is the caller's alone again.
-    void stop() {
-        {
-            std::lock_guard lock(mutex_);
-            done_ = true;
-        }
-        wake_.notify_all();
-        if (thread_.joinable()) thread_.join();
-    }
-    bool timed_out() const { return fired_ == Fired::deadline; }
-    bool cancelled() const { return fired_ == Fired::cancel; }
-
-  private:
-    enum class Fired { no, deadline, cancel };
-
-    void watch() {
-        std::unique_lock lock(mutex_);
-        while (!done_) {
-            Fired why = Fired::no;
-            if (std::chrono::steady_clock::now() >= due_) why = Fired::deadline;
-            if (!shielded_ && client_.cancelled()) why = Fired::cancel;
-            if (why != Fired::no) {
-                fired_ = why;
-                if (request_ != nullptr) WinHttpCloseHandle(request_);
-                request_ = nullptr;
-                return;
-            }
-            wake_.wait_for(lock, std::chrono::milliseconds(100));
-        }
-    }
-
-    const HttpClient& client_;
-    HINTERNET& request_;
-    const std::chrono::steady_clock::time_point due_;
-    const bool shielded_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool done_ = false;
-    Fired fired_ = Fired::no;
-    std::thread thread_;
-};
+enum class Wait { done, failed, cancelled, timed_out };
 
 std::int32_t read_ratelimit(HINTERNET request, const wchar_t* name, std::int32_t fallback) {
     wchar_t buffer[64] = {};
@@ -128,12 +134,19 @@ class WinHttpClient final : public HttpClient {
         std::wstring target(path, parts.dwUrlPathLength);
         if (target.empty()) target = L"/";
         if (cancelled()) return std::unexpected(std::string(kHttpCancelled));
+        const Clock::time_point due = Clock::now() + limits_.deadline;
+        const bool shielded = HttpCancelShield::active();
 
         Handles h;
         h.session = WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
-                                WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+                                WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC);
         if (h.session == nullptr) return std::unexpected(std::string("WinHttpOpen failed"));
         WinHttpSetTimeouts(h.session, 0, kConnectMs, kNoProgressMs, kNoProgressMs);
+        if (WinHttpSetStatusCallback(
+                h.session, on_status,
+                WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES,
+                0) == WINHTTP_INVALID_STATUS_CALLBACK)
+            return std::unexpected(std::string("WinHttpOpen failed"));
 
         h.connection = WinHttpConnect(h.session, host, parts.nPort, 0);
         if (h.connection == nullptr) return std::unexpected(std::string("WinHttpConnect failed"));
@@ -144,6 +157,16 @@ class WinHttpClient final : public HttpClient {
                                        WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                        secure ? WINHTTP_FLAG_SECURE : 0);
         if (h.request == nullptr) return std::unexpected(std::string("WinHttpOpenRequest failed"));
+        // From here the request handle owns one reference, dropped when it reports closing.
+        const ExchangeRef exchange = std::make_shared<Exchange>();
+        exchange->body = body;
+        auto* context = new ExchangeRef(exchange);
+        DWORD_PTR context_value = reinterpret_cast<DWORD_PTR>(context);
+        if (!WinHttpSetOption(h.request, WINHTTP_OPTION_CONTEXT_VALUE, &context_value,
+                              sizeof(context_value))) {
+            delete context;
+            return std::unexpected(std::string("WinHttpOpenRequest failed"));
+        }
 
         std::wstring block;
         for (const auto& [name, value] : headers)
@@ -152,22 +175,48 @@ class WinHttpClient final : public HttpClient {
             WinHttpAddRequestHeaders(h.request, block.c_str(), static_cast<DWORD>(-1),
                                      WINHTTP_ADDREQ_FLAG_ADD);
 
-        Watchdog watchdog(*this, h.request, limits_.deadline, HttpCancelShield::active());
-        HttpResult result = exchange(h.request, body);
-        watchdog.stop();
-        if (watchdog.timed_out()) return std::unexpected(std::string(kHttpTimedOut));
-        if (watchdog.cancelled()) return std::unexpected(std::string(kHttpCancelled));
-        return result;
+        Step step{*this, *exchange, due, shielded};
+        return exchange_on(h.request, step, context_value);
     }
 
   private:
-    HttpResult exchange(HINTERNET request, const std::string& body) const {
-        const DWORD length = static_cast<DWORD>(body.size());
-        void* data = body.empty() ? WINHTTP_NO_REQUEST_DATA : const_cast<char*>(body.data());
+    /// Waits for the step in flight to complete, a cancel or the deadline.
+    struct Step {
+        const WinHttpClient& client;
+        Exchange& exchange;
+        Clock::time_point due;
+        bool shielded;
+
+        Wait wait() const {
+            std::unique_lock lock(exchange.mutex);
+            for (;;) {
+                if (exchange.finished) return exchange.failed ? Wait::failed : Wait::done;
+                if (!shielded && client.cancelled()) return Wait::cancelled;
+                if (Clock::now() >= due) return Wait::timed_out;
+                exchange.changed.wait_for(lock, kSlice);
+            }
+        }
+    };
+
+    static HttpResult stopped(Wait why) {
+        if (why == Wait::cancelled) return std::unexpected(std::string(kHttpCancelled));
+        if (why == Wait::timed_out) return std::unexpected(std::string(kHttpTimedOut));
+        return std::unexpected(std::string("HTTP send/receive failed"));
+    }
+
+    HttpResult exchange_on(HINTERNET request, const Step& step, DWORD_PTR context) const {
+        Exchange& ex = step.exchange;
+        const DWORD length = static_cast<DWORD>(ex.body.size());
+        void* data = ex.body.empty() ? WINHTTP_NO_REQUEST_DATA : ex.body.data();
+        ex.begin();
         if (!WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, data, length, length,
-                                0) ||
-            !WinHttpReceiveResponse(request, nullptr))
+                                context))
             return std::unexpected(std::string("HTTP send/receive failed"));
+        if (const Wait w = step.wait(); w != Wait::done) return stopped(w);
+        ex.begin();
+        if (!WinHttpReceiveResponse(request, nullptr))
+            return std::unexpected(std::string("HTTP send/receive failed"));
+        if (const Wait w = step.wait(); w != Wait::done) return stopped(w);
 
         HttpResponse response;
         DWORD status = 0;
@@ -183,14 +232,15 @@ class WinHttpClient final : public HttpClient {
         response.ratelimit_available =
             read_ratelimit(request, L"X-Ratelimit-Available", response.ratelimit_available);
 
-        // A failed query or read ends the body quietly with what arrived so far.
+        // A failed query or read ends the body quietly with what arrived so far; a cancel or
+        // the deadline fails the exchange.
         for (;;) {
-            DWORD available = 0;
-            if (!WinHttpQueryDataAvailable(request, &available) || available == 0) break;
-            std::vector<char> chunk(available);
-            DWORD read = 0;
-            if (!WinHttpReadData(request, chunk.data(), available, &read)) break;
-            response.body.append(chunk.data(), read);
+            ex.begin();
+            if (!WinHttpReadData(request, ex.chunk.data(), kReadChunk, nullptr)) break;
+            const Wait w = step.wait();
+            if (w == Wait::cancelled || w == Wait::timed_out) return stopped(w);
+            if (w == Wait::failed || ex.amount == 0) break;
+            response.body.append(ex.chunk.data(), ex.amount);
             if (response.body.size() > limits_.max_body_bytes)
                 return std::unexpected(std::string(kHttpTooLarge));
         }

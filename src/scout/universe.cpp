@@ -1,13 +1,12 @@
 // The scout universe: toxic set, built-in names, normalising and the cache file.
 #include "scout/universe.hpp"
 
-#include <unistd.h>
-
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <unordered_set>
+
+#include "platform/file_replace.hpp"
 
 namespace ostrel {
 namespace {
@@ -102,21 +101,14 @@ std::expected<void, std::string> write_universe_cache(const std::string& path,
     } catch (const nlohmann::json::exception& e) {
         return std::unexpected(std::string("Could not write ") + path + ": " + e.what());
     }
-    // A reader never sees half a file: write beside it, then rename over it.
-    const std::string tmp = path + ".tmp" + std::to_string(::getpid());
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        if (!out) return std::unexpected("Could not write " + path);
-        out << text;
-        out.flush();
-        if (!out) {
-            std::remove(tmp.c_str());
+    // A reader never sees half a file, and a crash leaves the old cache or the new one.
+    switch (platform::replace_file(path, text)) {
+        case platform::ReplaceOutcome::done:
+            break;
+        case platform::ReplaceOutcome::not_started:
+            return std::unexpected("Could not write " + path);
+        case platform::ReplaceOutcome::not_finished:
             return std::unexpected("Could not finish writing " + path);
-        }
-    }
-    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-        std::remove(tmp.c_str());
-        return std::unexpected("Could not finish writing " + path);
     }
     return {};
 }

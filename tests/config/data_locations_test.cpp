@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <filesystem>
 
 #include "temp_dir.hpp"
@@ -33,9 +37,16 @@ TEST(DataLocations, ParentDirectory) {
 TEST(DataLocations, ProgramDirectoryIsTheExecutablesFolder) {
     const std::string dir = program_directory();
     ASSERT_FALSE(dir.empty());
+#ifdef _WIN32
+    char exe[MAX_PATH] = {};
+    ASSERT_GT(::GetModuleFileNameA(nullptr, exe, MAX_PATH), 0u);
+    EXPECT_EQ(dir.back(), '\\');
+    EXPECT_EQ(dir, std::filesystem::path(exe).parent_path().string() + "\\");
+#else
     EXPECT_EQ(dir.back(), '/');
     const auto exe = std::filesystem::read_symlink("/proc/self/exe");
     EXPECT_EQ(dir, exe.parent_path().string() + "/");
+#endif
 }
 
 TEST(DataLocations, MigrationAdoptsFilesWithoutReplacingAny) {
@@ -98,6 +109,23 @@ TEST(DataLocations, AWritableProgramFolderKeepsTheData) {
     EXPECT_TRUE(std::filesystem::is_empty(root / "bin"));
 }
 
+#ifdef _WIN32
+TEST(DataLocations, AProgramFolderThatCannotHoldFilesGivesWayToTheUsersLocalAppData) {
+    TempDir root;
+    // A folder on a drive that does not exist can hold nothing, like Program Files for a user.
+    const std::string locked = "Q:\\Programs\\Ostrel\\";
+    {
+        ScopedEnv local("LOCALAPPDATA", (root / "local").c_str());
+        EXPECT_EQ(user_data_directory(), root / "local" + "\\Ostrel\\");
+        EXPECT_EQ(data_directory_for(locked), user_data_directory());
+    }
+    {
+        ScopedEnv local("LOCALAPPDATA", "relative\\is\\ignored");
+        EXPECT_EQ(user_data_directory(), "");
+        EXPECT_EQ(data_directory_for(locked), locked);  // nowhere better: reported as unusable
+    }
+}
+#else
 TEST(DataLocations, AProgramFolderThatCannotHoldFilesGivesWayToTheUsersFolder) {
     TempDir root;
     // /proc takes no new files, not even from root: the stand-in for an installed /usr/bin.
@@ -118,6 +146,7 @@ TEST(DataLocations, AProgramFolderThatCannotHoldFilesGivesWayToTheUsersFolder) {
         EXPECT_EQ(data_directory_for("/proc/"), "/proc/");  // nowhere better: reported as unusable
     }
 }
+#endif
 
 TEST(DataLocations, AnUnusableDataFolderSaysWhy) {
     TempDir root;

@@ -2,7 +2,9 @@
 // what comes back, for the cases the broker client relies on.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "platform/http_client.hpp"
 #include "sim/simulator.hpp"
@@ -80,6 +82,55 @@ TEST_F(HttpExchange, UrlsThatCannotBeSplitAndUnreachableHostsAreErrors) {
     const auto result = client_->request("GET", gone, auth(), "");
     ASSERT_FALSE(result);
     EXPECT_EQ(result.error(), "HTTP send/receive failed");
+}
+
+/// Seconds the call takes.
+template <class F>
+double timed(F&& f) {
+    const auto t0 = std::chrono::steady_clock::now();
+    f();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+TEST_F(HttpExchange, ACancelOrTheDeadlineEndsAnExchangeWaitingOnASlowAnswer) {
+    using namespace std::chrono_literals;
+    const std::string url = sim_->base_url() + "/markets/clock";
+    sim_->inject(sim::Fault(sim::FaultKind::slow, 100, "/markets/", 0, {}, 6000));
+
+    HttpResult cut;
+    const double cancel_took = timed([&] {
+        std::thread waiting([&] { cut = client_->request("GET", url, auth(), ""); });
+        std::this_thread::sleep_for(500ms);
+        client_->set_cancelled(true);
+        waiting.join();
+    });
+    ASSERT_FALSE(cut);
+    EXPECT_EQ(cut.error(), kHttpCancelled);
+    EXPECT_LT(cancel_took, 2.5) << "the cancel waited for the answer";
+    EXPECT_EQ(client_->request("GET", url, auth(), "").error(), kHttpCancelled);
+
+    // Inside a shield the exchange in flight runs to its answer.
+    client_->set_cancelled(false);
+    HttpResult shielded;
+    std::thread guarded([&] {
+        HttpCancelShield shield;
+        shielded = client_->request("GET", url, auth(), "");
+    });
+    std::this_thread::sleep_for(500ms);
+    client_->set_cancelled(true);
+    guarded.join();
+    client_->set_cancelled(false);
+    ASSERT_TRUE(shielded) << shielded.error();
+    EXPECT_EQ(shielded->status, 200);
+
+    HttpLimits limits;
+    limits.deadline = 1500ms;
+    const auto bounded = make_http_client(limits);
+    HttpResult late;
+    const double deadline_took = timed([&] { late = bounded->request("GET", url, auth(), ""); });
+    ASSERT_FALSE(late);
+    EXPECT_EQ(late.error(), kHttpTimedOut);
+    EXPECT_LT(deadline_took, 3.5);
 }
 
 }  // namespace
