@@ -5,7 +5,9 @@
 // loaded machine) and, in the LockCpu run, `lock_cpu_us` on the holder's thread clock (the
 // work done under it); that run's time is not the pass's, as it adds two system calls a hold.
 #include <benchmark/benchmark.h>
+
 #include <stdlib.h>
+#include "recent_weekday.hpp"
 
 #include <ctime>
 #include <filesystem>
@@ -20,18 +22,7 @@ namespace {
 
 using namespace ostrel;
 
-/// Today's date, or the Friday before on a weekend (the client asks for recent bars).
-std::string recent_weekday() {
-    std::time_t now = std::time(nullptr);
-    std::tm day{};
-    gmtime_r(&now, &day);
-    if (day.tm_wday == 0) now -= 2 * 86400;
-    if (day.tm_wday == 6) now -= 86400;
-    gmtime_r(&now, &day);
-    char text[16];
-    std::strftime(text, sizeof text, "%Y-%m-%d", &day);
-    return text;
-}
+using bench::recent_weekday;
 
 void run_passes(benchmark::State& state, bool lock_on_thread_clock) {
     std::string dir = (std::filesystem::temp_directory_path() / "ostrel-bench-XXXXXX").string();

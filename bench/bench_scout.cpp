@@ -9,7 +9,9 @@
 // `r429` (answers the simulator refused) and `lines` (distinct progress lines the Scout tab's
 // status showed while it ran).
 #include <benchmark/benchmark.h>
+
 #include <stdlib.h>
+#include "recent_weekday.hpp"
 
 #include <algorithm>
 #include <atomic>
@@ -48,18 +50,7 @@ struct SimulatedClock {
     }
 };
 
-/// Today's date, or the Friday before on a weekend (the client asks for recent bars).
-std::string recent_weekday() {
-    std::time_t now = std::time(nullptr);
-    std::tm day{};
-    gmtime_r(&now, &day);
-    if (day.tm_wday == 0) now -= 2 * 86400;
-    if (day.tm_wday == 6) now -= 86400;
-    gmtime_r(&now, &day);
-    char text[16];
-    std::strftime(text, sizeof text, "%Y-%m-%d", &day);
-    return text;
-}
+using bench::recent_weekday;
 
 void BM_ScoutUniverse(benchmark::State& state) {
     const int names = static_cast<int>(state.range(0));
