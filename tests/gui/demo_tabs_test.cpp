@@ -20,17 +20,15 @@ using testing::Image;
 const char* const kTabs[] = {"Connection", "Scout", "Monitor", "Paper", "Log", "Chart"};
 
 bool is_amber(const Image& im, int x, int y) {
-    const std::size_t i = (static_cast<std::size_t>(y) * im.width + x) * 3;
-    const int r = static_cast<unsigned char>(im.rgb[i]);
-    const int g = static_cast<unsigned char>(im.rgb[i + 1]);
-    const int b = static_cast<unsigned char>(im.rgb[i + 2]);
-    return std::abs(r - 179) <= 3 && std::abs(g - 115) <= 3 && b <= 3;
+    const unsigned char* p = im.pixel(x, y);
+    return p != nullptr && std::abs(p[0] - 179) <= 3 && std::abs(p[1] - 115) <= 3 && p[2] <= 3;
 }
 
 bool is_background(const Image& im, int x, int y) {
-    const std::size_t i = (static_cast<std::size_t>(y) * im.width + x) * 3;
+    const unsigned char* p = im.pixel(x, y);
+    if (p == nullptr) return false;
     for (int c = 0; c < 3; ++c) {
-        if (std::abs(static_cast<unsigned char>(im.rgb[i + c]) - 18) > 2) return false;
+        if (std::abs(p[c] - 18) > 2) return false;
     }
     return true;
 }

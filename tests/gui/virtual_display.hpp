@@ -26,8 +26,10 @@ class XvfbDisplay {
             ::dup2(null, 1);
             ::dup2(null, 2);
             const std::string fd = std::to_string(fds[1]);
+            // -noreset: with no window manager, Xvfb resets whenever its last client leaves,
+            // and a program that reconnects (the splash, then the main window) can miss it.
             ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1080x24",
-                     "-nolisten", "tcp", static_cast<char*>(nullptr));
+                     "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
             ::_exit(127);
         }
         ::close(fds[1]);

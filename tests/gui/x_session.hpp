@@ -30,8 +30,10 @@ class VirtualDisplay {
             ::dup2(null, 1);
             ::dup2(null, 2);
             const std::string fd = std::to_string(fds[1]);
+            // -noreset: with no window manager, Xvfb resets whenever its last client leaves,
+            // and a program that reconnects (the splash, then the main window) can miss it.
             ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1080x24",
-                     "-nolisten", "tcp", static_cast<char*>(nullptr));
+                     "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
             ::_exit(127);
         }
         ::close(fds[1]);
@@ -74,6 +76,14 @@ struct Image {
     int width = 0;
     int height = 0;
     std::string rgb;
+
+    // The pixel's red, green and blue at (x, y); nullptr outside the picture, so a scan of a
+    // shot taken before the window was mapped (an empty picture) finds nothing.
+    const unsigned char* pixel(int x, int y) const {
+        if (x < 0 || y < 0 || x >= width || y >= height) return nullptr;
+        return reinterpret_cast<const unsigned char*>(rgb.data()) +
+               (static_cast<std::size_t>(y) * width + x) * 3;
+    }
 };
 
 inline Image read_ppm(const std::string& path) {
@@ -87,6 +97,11 @@ inline Image read_ppm(const std::string& path) {
         return {};
     }
     image.rgb = data.substr(static_cast<std::size_t>(consumed) + 1);
+    // A picture cut short (the tool killed mid-write) is no picture.
+    if (image.width <= 0 || image.height <= 0 ||
+        image.rgb.size() < static_cast<std::size_t>(image.width) * image.height * 3) {
+        return {};
+    }
     return image;
 }
 
