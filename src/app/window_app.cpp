@@ -6,11 +6,10 @@
 #include <backends/imgui_impl_opengl3.h>
 #include <imgui.h>
 #include <signal.h>
-#include <chrono>
-
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <future>
 #include <optional>
 #include <string>
 
@@ -86,6 +85,17 @@ int run_window(bool demo, const std::optional<std::string>& data_dir, bool intro
         }
     }
 
+    // The engine and, in the demo, its connection come up while the intro plays: the probe,
+    // the balances and the stream's first handshake then cost the first frame nothing. Nothing
+    // else touches the engine until the connection is collected below.
+    std::optional<Engine> engine;
+    engine.emplace();
+    std::future<ConnectResult> demo_connect;
+    if (demo) {
+        market.attach(*engine);
+        demo_connect = std::async(std::launch::async, [&engine] { return engine->connect(); });
+    }
+
     // The intro plays first, in a window of its own; start-up goes on however it ends.
     if (intro) play_intro();
     // The first frame is stamped against this moment in the log.
@@ -118,13 +128,10 @@ int run_window(bool demo, const std::optional<std::string>& data_dir, bool intro
     ImGui_ImplGlfw_InitForOpenGL(window, true);
     ImGui_ImplOpenGL3_Init("#version 330");
 
-    std::optional<Engine> engine;
-    engine.emplace();
     // The demo opens connected; Disconnect and Connect later reach the same embedded market.
     std::optional<std::string> demo_status;
-    if (demo) {
-        market.attach(*engine);
-        const ConnectResult connected = engine->connect();
+    if (demo_connect.valid()) {
+        const ConnectResult connected = demo_connect.get();
         if (connected.ok) {
             engine->start_worker();
         } else {
