@@ -17,6 +17,7 @@ dpkg-deb -x "$deb" "$root"
 info=$(dpkg-deb -f "$deb" Package Version Depends)
 grep -q '^Package: ostrel$' <<<"$info" || fail "package name: $info"
 grep -q 'libglfw3' <<<"$info" || fail "no library dependencies: $info"
+grep -q 'libavcodec[0-9]' <<<"$info" || fail "no dependency on the intro's decoder: $info"
 
 for f in usr/bin/ostrel usr/bin/ostrel-sim usr/share/applications/ostrel.desktop \
          usr/share/man/man1/ostrel.1.gz; do
