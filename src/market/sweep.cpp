@@ -3,9 +3,9 @@
 // The bars go through in blocks, each in three rounds: first the running sums, which are
 // chains of one multiply and one add per bar; then every division the block needs, which do
 // not depend on one another from bar to bar and so go as many to a vector as the processor
-// allows (market/sweep_quotients.cpp); then the averages of those
-// quotients (the MACD signal and the ADX). Each number still gets exactly the operations, in
-// the same order, that feeding the bars one by one through market/kernels.hpp gives it.
+// allows (market/sweep_quotients.cpp); then the averages of those quotients (the MACD signal
+// and the ADX) and the Kalman estimate. Each number still gets exactly the operations, in the
+// same order, that feeding the bars one by one through market/kernels.hpp gives it.
 //
 // The weight of a weight-normalised average depends only on its factor and on how many values
 // it has been fed, so averages with the same factor fed from the same bar share one weight:
