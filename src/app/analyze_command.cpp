@@ -11,6 +11,7 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <span>
 #include <sstream>
 #include <string_view>
 
@@ -102,7 +103,7 @@ std::expected<Options, std::string> parse_options(const std::vector<std::string>
     return opt;
 }
 
-Json zones_json(const std::vector<PriceZone>& zones) {
+Json zones_json(std::span<const PriceZone> zones) {
     Json out = Json::array();
     for (const PriceZone& z : zones) {
         out.push_back({{"kind", z.kind}, {"upper", z.upper}, {"lower", z.lower}});
@@ -146,7 +147,7 @@ Json snapshot_json(const IndicatorSnapshot& s) {
             {"absorption", s.absorption},
             {"pocket_pivot", s.pocket_pivot},
             {"sweep_reclaim", s.sweep_reclaim},
-            {"zones", zones_json(s.zones)}};
+            {"zones", zones_json({s.zones.data(), s.zones.size()})}};
 }
 
 Json decision_json(const FinalDecision& d) {

@@ -53,7 +53,7 @@ TickerAnalysis analyze_ticker(const TriggerSelection& sel, double mark, const Ma
         merge_zones(out.trigger_snapshot, sel.four_hour_gaps);
         if (daily_usable) {
             const std::size_t first = out.trigger_snapshot.zones.size();
-            std::vector<PriceZone>& zones = out.trigger_snapshot.zones;
+            ZoneList& zones = out.trigger_snapshot.zones;
             if (cache != nullptr) {
                 zones.insert(zones.end(), cache->gaps.begin(), cache->gaps.end());
             } else {
@@ -68,7 +68,8 @@ TickerAnalysis analyze_ticker(const TriggerSelection& sel, double mark, const Ma
     // The snapshots travel into the inputs and back out, so only the fast slot is a copy, and
     // a copy without the zones: the committees read only its fast RSI and volume there.
     CommitteeInputs in;
-    std::vector<PriceZone> zones = std::move(out.trigger_snapshot.zones);
+    ZoneList zones = std::move(out.trigger_snapshot.zones);
+    out.trigger_snapshot.zones.clear();
     in.fast_snapshot = out.trigger_snapshot;
     out.trigger_snapshot.zones = std::move(zones);
     in.trigger_snapshot = std::move(out.trigger_snapshot);

@@ -27,7 +27,7 @@ struct TickerAnalysis {
 struct DailyAnalysisCache {
     BarSeries bars;
     IndicatorSnapshot snapshot;
-    std::vector<PriceZone> gaps;
+    ZoneList gaps;
 };
 
 /// Builds both snapshots, completes the trigger one with the 4-hour and daily gaps, falls back

@@ -260,8 +260,10 @@ FinalDecision combine_verdicts(const CommitteeVerdicts& v, const CommitteeInputs
         if (vote == Vote::kBull || vote == Vote::kBear) {
             const bool bull = vote == Vote::kBull;
             ++(bull ? d.bulls : d.bears);
+            // Reserved to the exact length, so a short vote stays in the string's own buffer.
             std::string text;
-            text.reserve(seat.label.size() + 24);
+            text.reserve(std::char_traits<char>::length(seat.name) + (bull ? 1 : 11) +
+                         seat.label.size());
             text += seat.name;
             text += bull ? " " : " against (";
             text += seat.label;

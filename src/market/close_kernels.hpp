@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "market/kernels.hpp"
+#include "market/lagged_sums.hpp"
 
 namespace ostrel::kernel {
 
@@ -34,60 +35,11 @@ double rsi_of(Get get, std::size_t n, int period) {
     return g != 0.0 ? 100.0 : 50.0;
 }
 
-inline constexpr std::size_t kHurstLags = 18;  // lags 2 .. 19; lane l holds lag l + 2
-
 /// Loads c[i] and c[i + 1] into one pair.
 inline Pair load_pair(const double* c) {
     Pair p;
     std::memcpy(&p, c, sizeof p);
     return p;
-}
-
-/// Sums, for every lag, the terms (c[j] - c[j - lag]) (first pass, `mean` null) or their
-/// squared deviations from the lag's mean (second pass), over ascending j. The 18 lags run
-/// side by side in pairs, one running sum each, so their additions overlap instead of waiting
-/// on one another; each sum still adds its terms in index order, exactly as a loop per lag
-/// would. Pair k holds lanes 2k + 1 and 2k (lags 2k + 3 and 2k + 2), matching the order of
-/// c[j - 3 - 2k] and c[j - 2 - 2k] in memory.
-inline void sum_lagged(const double* c, std::size_t n, const double* mean,
-                       std::array<double, kHurstLags>& out) {
-    std::array<double, kHurstLags> sum{};
-    auto term = [mean](double d, std::size_t l) {
-        if (mean == nullptr) return d;
-        const double e = d - mean[l];
-        return e * e;
-    };
-    const std::size_t head = n < kHurstLags + 1 ? n : kHurstLags + 1;
-    for (std::size_t j = 2; j < head; ++j) {
-        for (std::size_t l = 0; l + 1 < j; ++l)
-            sum[l] += term(c[j] - c[j - l - 2], l);
-    }
-    constexpr std::size_t kPairs = kHurstLags / 2;
-    Pair acc[kPairs];
-    Pair mu[kPairs];
-    for (std::size_t k = 0; k < kPairs; ++k) {
-        acc[k] = Pair{sum[2 * k + 1], sum[2 * k]};
-        mu[k] = mean == nullptr ? Pair{0.0, 0.0} : Pair{mean[2 * k + 1], mean[2 * k]};
-    }
-    for (std::size_t j = kHurstLags + 1; j < n; ++j) {
-        const Pair cj = {c[j], c[j]};
-        if (mean == nullptr) {
-#pragma GCC unroll 9
-            for (std::size_t k = 0; k < kPairs; ++k) {
-                acc[k] += cj - load_pair(c + j - 3 - 2 * k);
-            }
-        } else {
-#pragma GCC unroll 9
-            for (std::size_t k = 0; k < kPairs; ++k) {
-                const Pair e = (cj - load_pair(c + j - 3 - 2 * k)) - mu[k];
-                acc[k] += e * e;
-            }
-        }
-    }
-    for (std::size_t k = 0; k < kPairs; ++k) {
-        out[2 * k + 1] = acc[k][0];
-        out[2 * k] = acc[k][1];
-    }
 }
 
 /// Hurst exponent of c[0..n-1] from the lags 2..19; 0.5 for fewer than 100 values or a flat

@@ -17,7 +17,7 @@ namespace {
 /// which `zone_at` gives one, oldest first, so nothing is appended only to be dropped again.
 template <class ZoneAt>
 void append_last(std::size_t first, std::size_t last, std::size_t keep, ZoneAt zone_at,
-                 std::vector<PriceZone>& out) {
+                 ZoneList& out) {
     std::array<std::size_t, 8> hits{};
     std::size_t count = 0;
     for (std::size_t i = last + 1; i-- > first && count < keep;) {
@@ -32,7 +32,7 @@ void append_last(std::size_t first, std::size_t last, std::size_t keep, ZoneAt z
 
 }  // namespace
 
-void append_supply_demand_zones(std::span<const Bar> bars, std::vector<PriceZone>& out) {
+void append_supply_demand_zones(std::span<const Bar> bars, ZoneList& out) {
     const std::size_t n = bars.size();
     if (n < 30) return;
     const std::size_t start = n > 101 ? n - 100 : 1;
@@ -55,7 +55,7 @@ void append_supply_demand_zones(std::span<const Bar> bars, std::vector<PriceZone
     append_last(start, n - 4, 8, zone_at, out);
 }
 
-void append_fair_value_gaps(std::span<const Bar> bars, std::vector<PriceZone>& out) {
+void append_fair_value_gaps(std::span<const Bar> bars, ZoneList& out) {
     const std::size_t n = bars.size();
     if (n < 3) return;
     const std::size_t start = n > 42 ? n - 40 : 2;

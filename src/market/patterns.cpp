@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <iterator>
 #include <limits>
 
 #include "market/kernels.hpp"
@@ -151,14 +152,18 @@ bool sweep_reclaim(std::span<const Bar> bars) {
 }
 
 std::vector<PriceZone> supply_demand_zones(const BarSeries& bars) {
-    std::vector<PriceZone> out;
-    append_supply_demand_zones(bars, out);
+    ZoneList zones;
+    append_supply_demand_zones(bars, zones);
+    std::vector<PriceZone> out(std::make_move_iterator(zones.begin()),
+                               std::make_move_iterator(zones.end()));
     return out;
 }
 
 std::vector<PriceZone> fair_value_gaps(const BarSeries& bars) {
-    std::vector<PriceZone> out;
-    append_fair_value_gaps(bars, out);
+    ZoneList zones;
+    append_fair_value_gaps(bars, zones);
+    std::vector<PriceZone> out(std::make_move_iterator(zones.begin()),
+                               std::make_move_iterator(zones.end()));
     return out;
 }
 

@@ -79,13 +79,8 @@ double rvol_last(const BarSeries& bars) {
     return finite_or(bars[last].volume / avg, 1.0);
 }
 
-/// Room for the most zones a snapshot can hold: 8 supply/demand zones and 6 gaps of its own,
-/// and up to 6 more gaps each from the 4-hour and daily series when it is completed.
-constexpr std::size_t kZoneCapacity = 8 + 6 + 6 + 6;
-
 void fill_zones(const BarSeries& bars, IndicatorSnapshot& s) {
     s.zones.clear();
-    s.zones.reserve(kZoneCapacity);
     append_supply_demand_zones(bars, s.zones);
     append_fair_value_gaps(bars, s.zones);
 }
@@ -152,12 +147,13 @@ IndicatorSnapshot build_daily_snapshot(const BarSeries& bars) {
 
 namespace {
 
+/// The bounds are compared first: they tell most zones apart, and cost less than the kinds.
 bool same_zone(const PriceZone& a, const PriceZone& b) {
-    return a.kind == b.kind && std::fabs(a.upper - b.upper) <= 1e-8 &&
-           std::fabs(a.lower - b.lower) <= 1e-8;
+    return std::fabs(a.upper - b.upper) <= 1e-8 && std::fabs(a.lower - b.lower) <= 1e-8 &&
+           a.kind == b.kind;
 }
 
-bool listed(const std::vector<PriceZone>& zones, std::size_t count, const PriceZone& z) {
+bool listed(const PriceZone* zones, std::size_t count, const PriceZone& z) {
     for (std::size_t i = 0; i < count; ++i) {
         if (same_zone(zones[i], z)) return true;
     }
@@ -166,17 +162,25 @@ bool listed(const std::vector<PriceZone>& zones, std::size_t count, const PriceZ
 
 }  // namespace
 
-void merge_zones(IndicatorSnapshot& snapshot, const std::vector<PriceZone>& extra) {
+void merge_zones(IndicatorSnapshot& snapshot, std::span<const PriceZone> extra) {
     for (const PriceZone& z : extra) {
-        if (!listed(snapshot.zones, snapshot.zones.size(), z)) snapshot.zones.push_back(z);
+        if (!listed(snapshot.zones.data(), snapshot.zones.size(), z)) snapshot.zones.push_back(z);
     }
 }
 
+void merge_zones(IndicatorSnapshot& snapshot, const ZoneList& extra) {
+    merge_zones(snapshot, std::span<const PriceZone>(extra.data(), extra.size()));
+}
+
+void merge_zones(IndicatorSnapshot& snapshot, std::initializer_list<PriceZone> extra) {
+    merge_zones(snapshot, std::span<const PriceZone>(extra.begin(), extra.size()));
+}
+
 void merge_appended_zones(IndicatorSnapshot& snapshot, std::size_t first_extra) {
-    std::vector<PriceZone>& zones = snapshot.zones;
+    ZoneList& zones = snapshot.zones;
     std::size_t kept = first_extra;
     for (std::size_t i = first_extra; i < zones.size(); ++i) {
-        if (listed(zones, kept, zones[i])) continue;
+        if (listed(zones.data(), kept, zones[i])) continue;
         if (kept != i) zones[kept] = std::move(zones[i]);
         ++kept;
     }

@@ -2,8 +2,11 @@
 #pragma once
 
 #include <cstddef>
+#include <initializer_list>
+#include <span>
 #include <string>
-#include <vector>
+
+#include <boost/container/small_vector.hpp>
 
 #include "market/bar.hpp"
 
@@ -15,6 +18,11 @@ struct PriceZone {
     double upper = 0.0;
     double lower = 0.0;
 };
+
+/// A list of zones with room in itself for the most a completed trigger snapshot holds: 8
+/// supply/demand zones and 6 gaps of its own, and up to 6 more gaps each from the 4-hour and
+/// daily series. Longer lists move to the heap like a vector.
+using ZoneList = boost::container::small_vector<PriceZone, 26>;
 
 /// Indicator values of one bar series at one moment. The member initialisers are the initial
 /// snapshot a builder starts from (and returns unchanged for a series that is too short).
@@ -54,7 +62,7 @@ struct IndicatorSnapshot {
     bool absorption = false;
     bool pocket_pivot = false;
     bool sweep_reclaim = false;
-    std::vector<PriceZone> zones;
+    ZoneList zones;
 };
 
 /// Builds the snapshot of the trigger series; fewer than 20 bars give the initial snapshot.
@@ -64,7 +72,9 @@ IndicatorSnapshot build_trigger_snapshot(const BarSeries& bars, int rsi_period);
 IndicatorSnapshot build_daily_snapshot(const BarSeries& bars);
 
 /// Appends each extra zone unless one of the same kind with both bounds within 1e-8 is listed.
-void merge_zones(IndicatorSnapshot& snapshot, const std::vector<PriceZone>& extra);
+void merge_zones(IndicatorSnapshot& snapshot, std::span<const PriceZone> extra);
+void merge_zones(IndicatorSnapshot& snapshot, const ZoneList& extra);
+void merge_zones(IndicatorSnapshot& snapshot, std::initializer_list<PriceZone> extra);
 
 /// The same merge for extra zones already appended to the snapshot's list from position
 /// `first_extra` on: each is kept only if no zone before it in the kept list matches it.

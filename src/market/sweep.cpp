@@ -2,9 +2,10 @@
 //
 // The bars go through in blocks, each in three rounds: first the running sums, which are
 // chains of one multiply and one add per bar; then every division the block needs, which do
-// not depend on one another from bar to bar and so overlap freely; then the averages of those
-// quotients (the MACD signal and the ADX). Each number still gets exactly the operations, in
-// the same order, that feeding the bars one by one through market/kernels.hpp gives it.
+// not depend on one another from bar to bar and so go as many to a vector as the processor
+// allows (market/sweep_quotients.cpp); then the averages of those quotients (the MACD signal
+// and the ADX) and the Kalman estimate. Each number still gets exactly the operations, in the
+// same order, that feeding the bars one by one through market/kernels.hpp gives it.
 //
 // The weight of a weight-normalised average depends only on its factor and on how many values
 // it has been fed, so averages with the same factor fed from the same bar share one weight:
@@ -14,12 +15,15 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <type_traits>
+
+#include "market/sweep_quotients.hpp"
 
 namespace ostrel::kernel {
 
 namespace {
 
-constexpr std::size_t kBlock = 64;
+constexpr std::size_t kBlock = kSweepBlock;
 
 /// A value an average is fed: a non-finite one counts as 0. `kChecked` false is for values
 /// known to be finite, where the test would change nothing.
@@ -34,27 +38,17 @@ double finite_or_zero(double x) {
 /// true ranges, the directional movements and the MACD line are all finite.
 constexpr double kPriceBound = 1e300;
 
-/// The directional-movement quotients of two bars at once (lanes hold the bars): the ATR and
-/// the smoothed movements over their shared weight, the two DI lines and DX.
-struct DmiQuotients {
-    Pair plus_di;
-    Pair minus_di;
-    Pair dx;
-
-    DmiQuotients(Pair atr_total, Pair plus_total, Pair minus_total, Pair weight) {
-        const Pair a0 = atr_total / weight;
-        const Pair plus = plus_total / weight;
-        const Pair minus = minus_total / weight;
-        const Pair a = {a0[0] == 0.0 ? 1e-9 : a0[0], a0[1] == 0.0 ? 1e-9 : a0[1]};
-        plus_di = (Pair{100.0, 100.0} * plus) / a;
-        minus_di = (Pair{100.0, 100.0} * minus) / a;
-        const Pair sum = plus_di + minus_di;
-        const Pair spread = {100.0 * std::fabs(plus_di[0] - minus_di[0]),
-                             100.0 * std::fabs(plus_di[1] - minus_di[1])};
-        const Pair q = spread / Pair{sum[0] == 0.0 ? 1.0 : sum[0], sum[1] == 0.0 ? 1.0 : sum[1]};
-        dx = Pair{sum[0] == 0.0 ? 0.0 : q[0], sum[1] == 0.0 ? 0.0 : q[1]};
-    }
-};
+/// The +DM and -DM of a bar after `prev`: the up move when it beats the down move and is
+/// positive, the down move likewise, else +0.0. Worked out with masks rather than branches,
+/// since which move wins is a coin toss from bar to bar; the values are those of the plain
+/// comparisons.
+inline Pair directional_moves(const Bar& prev, const Bar& bar) {
+    const Pair moves = {bar.high - prev.high, prev.low - bar.low};
+    const Pair rivals = {moves[1], moves[0]};
+    const auto keep = (moves > rivals) & (moves > Pair{0.0, 0.0});
+    using Bits = std::remove_const_t<decltype(keep)>;
+    return reinterpret_cast<Pair>(reinterpret_cast<Bits>(moves) & keep);
+}
 
 }  // namespace
 
@@ -107,16 +101,18 @@ bool Sweep::run(const BarSeries& bars) {
     double plus_di = dmi.plus_di;
     double minus_di = dmi.minus_di;
 
-    std::array<double, kBlock> fast_totals;
-    std::array<double, kBlock> fast_weights;
-    std::array<double, kBlock> slow_totals;
-    std::array<double, kBlock> slow_weights;
-    std::array<double, kBlock> lines;
-    std::array<double, kBlock> range_totals;
-    std::array<double, kBlock> plus_totals;
-    std::array<double, kBlock> minus_totals;
-    std::array<double, kBlock> dmi_weights;
-    std::array<double, kBlock + 1> dxs;
+    // Set up front: a short last block still has its quotients worked out in whole vectors,
+    // and the lanes past its end must hold numbers.
+    std::array<double, kBlock> fast_totals{};
+    std::array<double, kBlock> fast_weights{};
+    std::array<double, kBlock> slow_totals{};
+    std::array<double, kBlock> slow_weights{};
+    std::array<double, kBlock> lines{};
+    std::array<double, kBlock> range_totals{};
+    std::array<double, kBlock> plus_totals{};
+    std::array<double, kBlock> minus_totals{};
+    std::array<double, kBlock> dmi_weights{};
+    std::array<double, kBlock> dxs{};
 
     bool bounded = true;
     double prev_close = bars.front().close;
@@ -140,7 +136,6 @@ bool Sweep::run(const BarSeries& bars) {
             fast_weights[j] = fast_weight;
             slow_totals[j] = slow_total;
             slow_weights[j] = slow_weight;
-            k.push(close);
         }
         for (std::size_t j = 0; j < m; ++j) {
             const std::size_t i = begin + j;
@@ -151,10 +146,9 @@ bool Sweep::run(const BarSeries& bars) {
                 double pdm = 0.0;
                 double mdm = 0.0;
                 if (i >= 1) {
-                    const double up = bars[i].high - bars[i - 1].high;
-                    const double down = bars[i - 1].low - bars[i].low;
-                    if (up > down && up > 0.0) pdm = up;
-                    if (down > up && down > 0.0) mdm = down;
+                    const Pair moves = directional_moves(bars[i - 1], bars[i]);
+                    pdm = moves[0];
+                    mdm = moves[1];
                 }
                 dmi_weight = dmi_weight * dmi_keep + 1.0;
                 range_total = range_total * dmi_keep + finite_or_zero<kChecked>(tr);
@@ -169,25 +163,16 @@ bool Sweep::run(const BarSeries& bars) {
                 atr_total = atr_total * atr_keep + finite_or_zero<kChecked>(tr);
             }
         }
-        for (std::size_t j = 0; j < m; ++j) {
-            const Pair averages =
-                Pair{fast_totals[j], slow_totals[j]} / Pair{fast_weights[j], slow_weights[j]};
-            lines[j] = averages[0] - averages[1];
-        }
+        macd_lines(fast_totals.data(), fast_weights.data(), slow_totals.data(), slow_weights.data(),
+                   m, lines.data());
         if constexpr (kWithDmi) {
-            for (std::size_t j = 0; j < m; j += 2) {
-                // An odd block's last bar fills both lanes.
-                const std::size_t j1 = j + 1 < m ? j + 1 : j;
-                const DmiQuotients q(
-                    Pair{range_totals[j], range_totals[j1]}, Pair{plus_totals[j], plus_totals[j1]},
-                    Pair{minus_totals[j], minus_totals[j1]}, Pair{dmi_weights[j], dmi_weights[j1]});
-                dxs[j] = q.dx[0];
-                dxs[j + 1] = q.dx[1];
-                plus_di = q.plus_di[1];
-                minus_di = q.minus_di[1];
-            }
+            const DiLines di = dmi_dx(range_totals.data(), plus_totals.data(), minus_totals.data(),
+                                      dmi_weights.data(), m, dxs.data());
+            plus_di = di.plus;
+            minus_di = di.minus;
         }
         for (std::size_t j = 0; j < m; ++j) {
+            k.push(bars[begin + j].close);
             prev_ln = ln;
             prev_signal_weight = signal_weight;
             prev_signal_total = signal_total;

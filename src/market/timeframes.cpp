@@ -114,7 +114,6 @@ TriggerSelection select_trigger_series(const IntradayFetch& fetch_intraday,
         }
         if (groups >= kMinFourHourBars) {
             sel.has_four_hour = true;
-            sel.four_hour_gaps.reserve(6);  // the most gaps a series gives
             append_fair_value_gaps(four_hour, sel.four_hour_gaps);
             sel.four_hour_sweep = sweep_reclaim(four_hour);
         }

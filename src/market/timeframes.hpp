@@ -39,7 +39,7 @@ struct TriggerSelection {
     BarSeries trigger;
     std::string note;            ///< empty when there is no usable trigger series
     bool has_four_hour = false;  ///< the 4-hour series held at least 8 bars
-    std::vector<PriceZone> four_hour_gaps;
+    ZoneList four_hour_gaps;
     bool four_hour_sweep = false;
     BarSeries daily;
 };
