@@ -85,13 +85,14 @@ int run_window(bool demo, const std::optional<std::string>& data_dir, bool intro
         }
     }
 
-    // The engine and, in the demo, its connection come up while the intro plays: the probe,
-    // the balances and the stream's first handshake then cost the first frame nothing. Nothing
-    // else touches the engine until the connection is collected below.
+    // The demo's engine and its connection come up while the intro plays: the probe, the
+    // balances and the stream's first handshake then cost the first frame nothing. Nothing
+    // else touches the engine until the connection is collected below. Outside the demo the
+    // engine waits for the window, so a program that cannot open one leaves the data alone.
     std::optional<Engine> engine;
-    engine.emplace();
     std::future<ConnectResult> demo_connect;
     if (demo) {
+        engine.emplace();
         market.attach(*engine);
         demo_connect = std::async(std::launch::async, [&engine] { return engine->connect(); });
     }
@@ -128,6 +129,7 @@ int run_window(bool demo, const std::optional<std::string>& data_dir, bool intro
     ImGui_ImplGlfw_InitForOpenGL(window, true);
     ImGui_ImplOpenGL3_Init("#version 330");
 
+    if (!engine) engine.emplace();
     // The demo opens connected; Disconnect and Connect later reach the same embedded market.
     std::optional<std::string> demo_status;
     if (demo_connect.valid()) {
