@@ -14,6 +14,7 @@
 
 #include "committees/analysis.hpp"
 #include "engine/engine.hpp"
+#include "recent_weekday.hpp"
 #include "sim/simulator.hpp"
 #include "ui/main_window.hpp"
 #include "ui/style.hpp"
@@ -24,17 +25,7 @@ using namespace ostrel;
 
 constexpr int kTickers = 24;
 
-std::string recent_weekday() {
-    std::time_t now = std::time(nullptr);
-    std::tm day{};
-    gmtime_r(&now, &day);
-    if (day.tm_wday == 0) now -= 2 * 86400;
-    if (day.tm_wday == 6) now -= 86400;
-    gmtime_r(&now, &day);
-    char text[16];
-    std::strftime(text, sizeof text, "%Y-%m-%d", &day);
-    return text;
-}
+using bench::recent_weekday;
 
 struct MonitorScene {
     MonitorScene() {
