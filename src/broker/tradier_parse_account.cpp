@@ -147,8 +147,10 @@ std::expected<std::vector<BrokerOrder>, std::string> parse_orders(std::string_vi
                 std::string own_id = parent;
                 if (node->contains("id") || node->contains("status") || node->contains("type")) {
                     BrokerOrder order = read_order(*node);
+                    // A fragment with no id, no status and no order type we know says
+                    // nothing about an order: it is not one.
                     if (!order.id.empty() || !order.raw_status.empty() ||
-                        !json_text(*node, "type").empty()) {
+                        order.type != OrderType::other) {
                         order.parent_id = parent;
                         own_id = order.id;
                         out.push_back(std::move(order));

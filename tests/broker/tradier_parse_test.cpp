@@ -256,6 +256,18 @@ TEST(ParseOrders, OcoLegsFlattenedInOrderAndNumericIds) {
     EXPECT_FALSE(parse_orders(R"({"orders":{"order":[{"id":1,)"));
 }
 
+TEST(ParseOrders, AFragmentWithOnlyAnUnknownTypeWordIsNoOrder) {
+    auto r = parse_orders(R"({"orng_quantity":5081001,"type":"limit66666666l"})");
+    ASSERT_TRUE(r) << r.error();
+    EXPECT_TRUE(r->empty());
+    // A known type alone still makes a record, as does an id or a status with any type word.
+    r = parse_orders(R"({"orders":{"order":[{"type":"limit"},{"id":7,"type":"odd"}]}})");
+    ASSERT_TRUE(r) << r.error();
+    ASSERT_EQ(r->size(), 2u);
+    EXPECT_EQ((*r)[0].type, OrderType::limit);
+    EXPECT_EQ((*r)[1].id, "7");
+}
+
 TEST(ParseOrders, DeepNestingIsRefusedNotRecursedInto) {
     std::string deep;
     for (int i = 0; i < 100000; ++i)
