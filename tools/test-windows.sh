@@ -64,6 +64,10 @@ step "windows: the window opens and closes cleanly under Wine"
 # Without the intro: a process that has created a Media Foundation player dies at exit under
 # Wine 8.0's GStreamer back end, whatever the program does (see the README).
 mkdir -p "$work/window"
+# The headless runs above leave a Wine server behind that has no display; the window needs one
+# started on this Xvfb.
+wineserver -k 2>/dev/null || true
+wineserver -w
 xvfb-run -a -s "-screen 0 1920x1080x24" bash -c '
     wine build/windows/ostrel.exe --demo --no-intro --data-dir "$(winepath -w "$1")" &
     app=$!
