@@ -188,8 +188,8 @@ int main(int argc, char** argv) {
         if (mode == "hit") analyze_ticker(sel, mark, market, symbol, settings, &cache);
         const TickerAnalysis a =
             analyze_ticker(sel, mark, market, symbol, settings, mode.empty() ? nullptr : &cache);
-        std::printf("== %s scored=%d note=%s strategy=%s", symbol.c_str(), a.scored ? 1 : 0,
-                    a.trigger_note.c_str(), a.strategy.c_str());
+        std::printf("== %s scored=%d note=%s strategy=%.*s", symbol.c_str(), a.scored ? 1 : 0,
+                    a.trigger_note.c_str(), static_cast<int>(a.strategy.size()), a.strategy.data());
         num("price", a.price);
         std::printf(" four_hour=%d sweep4=%d gaps4=%zu\n", sel.has_four_hour ? 1 : 0,
                     sel.four_hour_sweep ? 1 : 0, sel.four_hour_gaps.size());

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <new>
 #include <random>
+#include <utility>
 
 #include "committees/analysis.hpp"
 #include "market/snapshot.hpp"
@@ -94,7 +95,8 @@ BENCHMARK(BM_DailySnapshot);
 
 /// One ticker from fetched series to decision: aggregation by 4 and 16, the 4-hour gaps and
 /// sweep, both snapshots, the zone merge, the price fallback, the strategy and decide. The
-/// fetchers hand out copies of the series, as the bar cache does.
+/// fetchers hand out copies of the series, as the bar cache does, and the selection is handed
+/// on by move, as the engine does.
 void BM_AnalyzeTicker(benchmark::State& state) {
     const BarSeries& quarter = quarter_hours();
     const BarSeries& daily = daily_bars();
@@ -103,12 +105,12 @@ void BM_AnalyzeTicker(benchmark::State& state) {
     const std::string symbol = "BENCH";
     const long before = g_allocations.load();
     for (auto _ : state) {
-        const TriggerSelection sel = select_trigger_series(
+        TriggerSelection sel = select_trigger_series(
             [&quarter](std::string_view) -> std::expected<BarSeries, std::string> {
                 return quarter;
             },
             [&daily]() -> std::expected<BarSeries, std::string> { return daily; });
-        benchmark::DoNotOptimize(analyze_ticker(sel, 0.0, market, symbol, settings));
+        benchmark::DoNotOptimize(analyze_ticker(std::move(sel), 0.0, market, symbol, settings));
     }
     report_allocations(state, before);
 }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <utility>
 
 #include "broker/sim_broker.hpp"
 #include "committees/analysis.hpp"
@@ -294,9 +295,11 @@ class Replayer {
         Quote quote;
         quote.symbol = h.symbol;
         quote.bid = quote.ask = quote.last = bar.close;
-        TickerAnalysis a = analyze_ticker(selection, mark_price(quote), market_, h.symbol,
-                                          options_.settings, &lane.daily_cache);
+        TickerAnalysis a = analyze_ticker(std::move(selection), mark_price(quote), market_,
+                                          h.symbol, options_.settings, &lane.daily_cache);
+        // Both buffers go back to the lane, so the next windows are filled without allocating.
         lane.daily_window = std::move(selection.daily);
+        lane.intraday_window = std::move(selection.trigger);
         ++done_;
         ++result_.evaluations;
         if (options_.progress && done_ % 512 == 0) options_.progress(done_, total_);

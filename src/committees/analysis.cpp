@@ -19,13 +19,11 @@ bool same_bars(const BarSeries& a, const BarSeries& b) {
            (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(Bar)) == 0);
 }
 
-}  // namespace
-
-TickerAnalysis analyze_ticker(const TriggerSelection& sel, double mark, const MarketContext& market,
-                              const std::string& symbol, const Settings& settings,
-                              DailyAnalysisCache* cache) {
+TickerAnalysis analyze(const TriggerSelection& sel, std::string note, double mark,
+                       const MarketContext& market, const std::string& symbol,
+                       const Settings& settings, DailyAnalysisCache* cache) {
     TickerAnalysis out;
-    out.trigger_note = sel.note;
+    out.trigger_note = std::move(note);
     const bool daily_usable = sel.daily.size() >= kMinSeriesBars;
     if (daily_usable && cache != nullptr) {
         if (!same_bars(cache->bars, sel.daily)) {
@@ -76,13 +74,28 @@ TickerAnalysis analyze_ticker(const TriggerSelection& sel, double mark, const Ma
     in.daily_snapshot = std::move(out.daily_snapshot);
     in.market = market;
     in.symbol = symbol;
-    in.strategy = std::move(out.strategy);
+    in.strategy = out.strategy;
     in.price = price;
     out.decision = decide(in, settings);
-    out.strategy = std::move(in.strategy);
     out.trigger_snapshot = std::move(in.trigger_snapshot);
     out.daily_snapshot = std::move(in.daily_snapshot);
     return out;
+}
+
+}  // namespace
+
+TickerAnalysis analyze_ticker(const TriggerSelection& sel, double mark, const MarketContext& market,
+                              const std::string& symbol, const Settings& settings,
+                              DailyAnalysisCache* cache) {
+    return analyze(sel, sel.note, mark, market, symbol, settings, cache);
+}
+
+TickerAnalysis analyze_ticker(TriggerSelection&& sel, double mark, const MarketContext& market,
+                              const std::string& symbol, const Settings& settings,
+                              DailyAnalysisCache* cache) {
+    std::string note = std::move(sel.note);
+    sel.note.clear();
+    return analyze(sel, std::move(note), mark, market, symbol, settings, cache);
 }
 
 }  // namespace ostrel

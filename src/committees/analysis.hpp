@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "committees/decision.hpp"
@@ -17,7 +18,7 @@ struct TickerAnalysis {
     std::string trigger_note;
     IndicatorSnapshot trigger_snapshot;  ///< completed (extra zones merged, 4-hour sweep)
     IndicatorSnapshot daily_snapshot;
-    std::string strategy;
+    std::string_view strategy;  ///< one of the two strategy names, which are static texts
     double price = 0.0;  ///< the mark, or the last trigger close, or the daily Kalman estimate
     FinalDecision decision;
 };
@@ -36,6 +37,12 @@ struct DailyAnalysisCache {
 /// With a cache, the daily snapshot and gaps come from it when the daily bars are unchanged,
 /// and are stored in it otherwise; the result is the same either way.
 TickerAnalysis analyze_ticker(const TriggerSelection& selection, double mark,
+                              const MarketContext& market, const std::string& symbol,
+                              const Settings& settings, DailyAnalysisCache* cache = nullptr);
+
+/// The same, taking the note out of the selection instead of copying it; the bars and the
+/// rest of the selection are left as they are.
+TickerAnalysis analyze_ticker(TriggerSelection&& selection, double mark,
                               const MarketContext& market, const std::string& symbol,
                               const Settings& settings, DailyAnalysisCache* cache = nullptr);
 

@@ -147,7 +147,8 @@ void permission_trigger_model(FinalDecision& d, const CommitteeInputs& in, const
 
 }  // namespace
 
-std::string choose_strategy(const IndicatorSnapshot& daily, double price, const Settings& cfg) {
+std::string_view choose_strategy(const IndicatorSnapshot& daily, double price,
+                                 const Settings& cfg) {
     if (daily.adx >= cfg.SCORE_ADX_TREND && daily.plus_di > daily.minus_di &&
         (daily.sma50 <= 0.0 || price > daily.sma50)) {
         return kStrategyBuyTheDip;

@@ -12,7 +12,8 @@ namespace ostrel {
 
 /// "Buy The Dip Uptrend" on a strong daily uptrend above its 50-day average, else
 /// "Mean Reversion".
-std::string choose_strategy(const IndicatorSnapshot& daily, double price, const Settings& settings);
+std::string_view choose_strategy(const IndicatorSnapshot& daily, double price,
+                                 const Settings& settings);
 
 /// The six verdicts, each with only its own score, label and reasons filled.
 struct CommitteeVerdicts {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "committees/decision.hpp"
 #include "market/snapshot.hpp"
@@ -18,9 +19,10 @@ struct CommitteeInputs {
     IndicatorSnapshot daily_snapshot;    ///< initial (not valid) with fewer than 20 daily bars
     MarketContext market;
     std::string symbol;
-    std::string strategy;  ///< "Buy The Dip Uptrend" or "Mean Reversion"
-    double price = 0.0;    ///< the evaluation price
-    std::string sector;    ///< matched against the market's leaders and laggards; nothing sets it
+    /// "Buy The Dip Uptrend" or "Mean Reversion" (a view of the static name), or empty.
+    std::string_view strategy;
+    double price = 0.0;  ///< the evaluation price
+    std::string sector;  ///< matched against the market's leaders and laggards; nothing sets it
 };
 
 }  // namespace ostrel

@@ -1,5 +1,6 @@
 // The evaluation cycle of one Monitor ticker: bars, analysis, refreshing the state, storing it.
 #include <algorithm>
+#include <utility>
 
 #include "committees/analysis.hpp"
 #include "engine/engine.hpp"
@@ -28,13 +29,13 @@ void Engine::evaluate(const std::string& ticker) {
     // Quote, bars and the pure analysis, all without the engine lock.
     const Quote quote = client_.cached_quote(ticker);
     const double quote_mark = mark_price(quote);
-    const TriggerSelection selection = select_trigger_series(
+    TriggerSelection selection = select_trigger_series(
         [&](std::string_view interval) -> std::expected<BarSeries, std::string> {
             return client_.time_and_sales(ticker, std::string(interval));
         },
         [&]() -> std::expected<BarSeries, std::string> { return client_.daily_history(ticker); });
     remember_chart_series(ticker, selection);
-    TickerAnalysis a = analyze_ticker(selection, quote_mark, market, ticker, settings);
+    TickerAnalysis a = analyze_ticker(std::move(selection), quote_mark, market, ticker, settings);
     {
         std::lock_guard lock(hook_mutex_);
         if (analysis_hook_) analysis_hook_(ticker, a);

@@ -16,8 +16,9 @@ namespace ostrel {
 namespace {
 
 /// The bars of aggregate(series, group) from group `first_group` on, written to `out`;
-/// returns how many there are.
-std::size_t aggregate_from(const BarSeries& series, std::size_t group, std::size_t first_group,
+/// returns how many there are. `out` may be `series.data()` itself: each group is read in
+/// full before its bar is written, at an index no later than the group's first bar.
+std::size_t aggregate_from(std::span<const Bar> series, std::size_t group, std::size_t first_group,
                            Bar* out) {
     const std::size_t min_tail = std::max<std::size_t>(1, group / 2);
     std::size_t count = 0;
@@ -41,6 +42,25 @@ std::size_t aggregate_from(const BarSeries& series, std::size_t group, std::size
 std::size_t aggregate_count(std::size_t size, std::size_t group) {
     const std::size_t tail = size % group;
     return size / group + (tail > 0 && tail >= std::max<std::size_t>(1, group / 2) ? 1 : 0);
+}
+
+/// The gaps read the last 42 4-hour bars and the sweep the last 21, so only the last 48 are
+/// built, on the stack; the detectors see the same tail as in the whole series.
+constexpr std::size_t kFourHourTail = 48;
+
+struct FourHourTail {
+    std::array<Bar, kFourHourTail> bars;
+    std::size_t size = 0;
+    std::size_t groups = 0;  ///< how many 4-hour bars the whole series has
+
+    std::span<const Bar> view() const { return {bars.data(), size}; }
+};
+
+/// The 4-hour tail of `source`, grouped by `group` (4 hourly or 16 quarter-hour bars).
+void build_four_hour_tail(std::span<const Bar> source, std::size_t group, FourHourTail& out) {
+    out.groups = aggregate_count(source.size(), group);
+    const std::size_t skip = out.groups > kFourHourTail ? out.groups - kFourHourTail : 0;
+    out.size = aggregate_from(source, group, skip, out.bars.data());
 }
 
 }  // namespace
@@ -90,32 +110,31 @@ TriggerSelection select_trigger_series(const IntradayFetch& fetch_intraday,
     TriggerSelection sel;
     auto quarter = fetch_intraday("15min");
     if (quarter && quarter->size() >= kMinSeriesBars) {
-        BarSeries hourly = aggregate(*quarter, 4);
+        BarSeries& bars = *quarter;
+        const std::size_t quarters = bars.size();
+        const std::size_t hours = aggregate_count(quarters, 4);
         // With whole hours, four hourly bars are the same four hours as sixteen quarters in
         // every field the gaps and the sweep read (the volumes are summed in another order,
         // and neither reads them), and the short-tail rules agree: a tail of 8 quarters or
-        // more is a tail of 2 hours or more.
-        // The gaps read the last 42 bars and the sweep the last 21, so only the last 48 4-hour
-        // bars are built (on the stack) when there are more; the detectors see the same tail.
-        const BarSeries& source = quarter->size() % 4 == 0 ? hourly : *quarter;
-        const std::size_t group = quarter->size() % 4 == 0 ? 4 : 16;
-        const std::size_t groups = aggregate_count(source.size(), group);
-        constexpr std::size_t kFourHourTail = 48;
-        std::array<Bar, kFourHourTail> tail_bars;
-        const std::size_t skip = groups > kFourHourTail ? groups - kFourHourTail : 0;
-        const std::span<const Bar> four_hour(tail_bars.data(),
-                                             aggregate_from(source, group, skip, tail_bars.data()));
-        if (hourly.size() < kMinSeriesBars) {
-            sel.note = count_note("15m trigger (", quarter->size(), " bars)");
-            sel.trigger = std::move(*quarter);
+        // more is a tail of 2 hours or more. So the 4-hour bars come from the hourly ones
+        // then, and from the quarters otherwise.
+        const bool whole_hours = quarters % 4 == 0;
+        FourHourTail four_hour;
+        if (!whole_hours) build_four_hour_tail(bars, 16, four_hour);
+        if (hours < kMinSeriesBars) {
+            if (whole_hours) build_four_hour_tail(aggregate(bars, 4), 4, four_hour);
+            sel.note = count_note("15m trigger (", quarters, " bars)");
         } else {
-            sel.note = count_note("1H swing trigger (", hourly.size(), " bars from 15m)");
-            sel.trigger = std::move(hourly);
+            // The hourly bars are written over the quarters they come from, in their buffer.
+            bars.resize(aggregate_from(bars, 4, 0, bars.data()));
+            if (whole_hours) build_four_hour_tail(bars, 4, four_hour);
+            sel.note = count_note("1H swing trigger (", hours, " bars from 15m)");
         }
-        if (groups >= kMinFourHourBars) {
+        sel.trigger = std::move(bars);
+        if (four_hour.groups >= kMinFourHourBars) {
             sel.has_four_hour = true;
-            append_fair_value_gaps(four_hour, sel.four_hour_gaps);
-            sel.four_hour_sweep = sweep_reclaim(four_hour);
+            append_fair_value_gaps(four_hour.view(), sel.four_hour_gaps);
+            sel.four_hour_sweep = sweep_reclaim(four_hour.view());
         }
     } else {
         auto five = fetch_intraday("5min");

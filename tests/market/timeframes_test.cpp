@@ -152,6 +152,26 @@ TEST(TriggerSelection, FourHourExtrasNeedEightFourHourBars) {
     EXPECT_EQ(sel.four_hour_sweep, sweep_reclaim(four));
 }
 
+TEST(TriggerSelection, HourlyTriggerIsTheAggregateOfTheQuartersForEveryTailLength) {
+    // The hourly bars are written over the fetched quarters; every bar must come out as the
+    // plain aggregation gives it, whatever the length of the last group.
+    FakeFeed feed;
+    for (std::size_t n = 76; n < 140; ++n) {
+        feed.m15 = random_walk(n, 7);
+        const TriggerSelection sel = feed.select();
+        const BarSeries hourly = aggregate(*feed.m15, 4);
+        const BarSeries& expected = hourly.size() >= kMinSeriesBars ? hourly : *feed.m15;
+        ASSERT_EQ(sel.trigger.size(), expected.size()) << n;
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            const Bar& got = sel.trigger[i];
+            const Bar& want = expected[i];
+            ASSERT_TRUE(got.time == want.time && got.open == want.open && got.high == want.high &&
+                        got.low == want.low && got.close == want.close && got.volume == want.volume)
+                << "n=" << n << " bar " << i;
+        }
+    }
+}
+
 TEST(TriggerSelection, FourHourExtrasAreThoseOfSixteenQuarterGroupsForEveryTailLength) {
     FakeFeed feed;
     for (std::size_t n = 120; n < 200; ++n) {
