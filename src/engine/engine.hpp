@@ -222,7 +222,8 @@ class Engine {
     std::vector<std::string> monitor_tickers() const;
     void check_auto_scout();
     void reconcile_when_due(std::int64_t now_ns, bool busy);
-    TickPlan plan_tick_locked();
+    /// What the tick's planning step reads of each state, in map order (engine lock held).
+    std::vector<TickRow> tick_rows_locked() const;
     void seed_missing_prices(const std::vector<std::string>& tickers);
     void evaluate_in_order(const std::vector<std::string>& tickers);
     void mark_paper_book();
