@@ -129,7 +129,6 @@ void Engine::reconcile_live() {
                 fresh.symbol = ticker;
                 states_[ticker] = std::move(fresh);
                 imported.push_back(ticker);
-                log_info(ticker, "Imported from Tradier positions");
             }
         }
         for (const std::string& t : imported) {
@@ -159,6 +158,8 @@ void Engine::reconcile_live() {
         watchlist = settings_.watchlist;
     }
 
+    for (const std::string& ticker : imported)
+        log_info(ticker, "Imported from Tradier positions");
     watch_protection(by_id, view.resting, orders.has_value());
 
     // The saves, fill records, balance refresh, cancels and stream update run after the lock.
