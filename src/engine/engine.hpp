@@ -142,6 +142,10 @@ class Engine {
     std::int64_t longest_lock_hold_ns() const { return mutex_.longest_hold_ns(); }
     /// The most CPU time spent in one hold; 0 unless timed on the thread clock.
     std::int64_t longest_lock_cpu_ns() const { return mutex_.longest_cpu_hold_ns(); }
+    /// Every hold timed on the thread clock: the holder's CPU time and the wall clock.
+    const HoldHistogram& lock_cpu_holds() const { return mutex_.cpu_holds(); }
+    const HoldHistogram& lock_wall_holds() const { return mutex_.wall_holds(); }
+    /// Forgets the longest holds and the histograms.
     void reset_longest_lock_hold() { mutex_.reset_longest_hold(); }
     /// Times every hold on the holder's thread clock too (benchmarks: two system calls a hold).
     void time_lock_on_thread_clock(bool on) { mutex_.use_thread_clock(on); }
@@ -222,7 +226,8 @@ class Engine {
     std::vector<std::string> monitor_tickers() const;
     void check_auto_scout();
     void reconcile_when_due(std::int64_t now_ns, bool busy);
-    TickPlan plan_tick_locked();
+    /// What the tick's planning step reads of each state, in map order (engine lock held).
+    std::vector<TickRow> tick_rows_locked() const;
     void seed_missing_prices(const std::vector<std::string>& tickers);
     void evaluate_in_order(const std::vector<std::string>& tickers);
     void mark_paper_book();

@@ -43,7 +43,12 @@ void Engine::watch_protection(const std::unordered_map<std::string, BrokerOrder>
                               bool orders_listed) {
     // Without the order list nobody can say what rests; the counts wait for a pass that can.
     if (!orders_listed) return;
-    std::lock_guard lock(mutex_);
+    // The lines are written after the lock is released: a log listener may write to a file.
+    std::vector<LogEntry> lines;
+    const auto say = [&lines](const std::string& ticker, std::string text, int level) {
+        lines.push_back({ticker, std::move(text), level});
+    };
+    std::unique_lock lock(mutex_);
     const std::uint64_t round = evaluations_done_;
     const bool counts = round != watched_round_;
     watched_round_ = round;
@@ -51,7 +56,7 @@ void Engine::watch_protection(const std::unordered_map<std::string, BrokerOrder>
         int& passes = stopless_passes_[ticker];
         if (s.qty <= 0 || stop_rests(s, listed, looked_up)) {
             if (passes >= kUnprotectedAfterPasses && s.qty > 0)
-                log_info(ticker, "Protected again — a stop rests at the broker");
+                say(ticker, "Protected again — a stop rests at the broker", 0);
             passes = 0;
             exit_passes_.erase(ticker);
             continue;
@@ -61,23 +66,30 @@ void Engine::watch_protection(const std::unordered_map<std::string, BrokerOrder>
             // The exit's own evaluations, and the pass that sees it pulled.
             int& exiting = exit_passes_[ticker];
             if (++exiting == 1) {
-                log_info(ticker, "No stop while exit limit " + s.pending_order_id + " sells " +
-                                     std::to_string(s.qty) + " " + ticker +
-                                     " — pulled and the stop rests again if it does not fill");
+                say(ticker,
+                    "No stop while exit limit " + s.pending_order_id + " sells " +
+                        std::to_string(s.qty) + " " + ticker +
+                        " — pulled and the stop rests again if it does not fill",
+                    0);
             }
             if (exiting <= kExitUnfilledPasses + 1) continue;
         } else {
             exit_passes_.erase(ticker);
         }
         if (++passes >= kUnprotectedAfterPasses) {
-            log_error(ticker, "UNPROTECTED " + std::to_string(s.qty) + " " + ticker +
-                                  " — no stop rests at the broker");
+            say(ticker,
+                "UNPROTECTED " + std::to_string(s.qty) + " " + ticker +
+                    " — no stop rests at the broker",
+                2);
         }
     }
     std::erase_if(stopless_passes_,
                   [this](const auto& entry) { return !states_.contains(entry.first); });
     std::erase_if(exit_passes_,
                   [this](const auto& entry) { return !states_.contains(entry.first); });
+    lock.unlock();
+    for (LogEntry& line : lines)
+        ActivityLog::instance().append(std::move(line.tag), std::move(line.text), line.level);
 }
 
 }  // namespace ostrel

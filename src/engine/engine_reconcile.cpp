@@ -20,17 +20,27 @@ void Engine::reconcile() {
 }
 
 void Engine::reconcile_paper() {
+    // The paper book is read before the engine lock is taken; only this thread trades on it.
+    // A ticker added in between is read under the lock, as before.
+    struct PaperLot {
+        int qty = 0;
+        double avg_price = 0.0;
+    };
+    std::unordered_map<std::string, PaperLot> lots;
+    for (const std::string& ticker : monitor_tickers())
+        lots[ticker] = {paper_.position_quantity(ticker), paper_.average_cost(ticker)};
+    const auto snap = paper_.account_snapshot();
+
     std::lock_guard lock(mutex_);
     for (auto& [ticker, s] : states_) {
         const bool had_lot = s.qty > 0 || s.holding;
-        s.qty = paper_.position_quantity(ticker);
-        s.avg_price = paper_.average_cost(ticker);
+        const auto lot = lots.find(ticker);
+        s.qty = lot != lots.end() ? lot->second.qty : paper_.position_quantity(ticker);
+        s.avg_price = lot != lots.end() ? lot->second.avg_price : paper_.average_cost(ticker);
         s.holding = s.qty > 0;
         if (s.qty <= 0 && !s.entry_lock) clear_flat_lot(s, had_lot);
     }
-    if (const auto snap = paper_.account_snapshot()) {
-        store_account_locked(*snap);
-    }
+    if (snap) store_account_locked(*snap);
 }
 
 void Engine::reconcile_live() {
@@ -119,7 +129,6 @@ void Engine::reconcile_live() {
                 fresh.symbol = ticker;
                 states_[ticker] = std::move(fresh);
                 imported.push_back(ticker);
-                log_info(ticker, "Imported from Tradier positions");
             }
         }
         for (const std::string& t : imported) {
@@ -149,6 +158,8 @@ void Engine::reconcile_live() {
         watchlist = settings_.watchlist;
     }
 
+    for (const std::string& ticker : imported)
+        log_info(ticker, "Imported from Tradier positions");
     watch_protection(by_id, view.resting, orders.has_value());
 
     // The saves, fill records, balance refresh, cancels and stream update run after the lock.

@@ -21,11 +21,12 @@ void Engine::tick() {
     }
 
     // Connected or not: the per-ticker work.
-    TickPlan plan;
+    std::vector<TickRow> rows;
     {
         std::lock_guard lock(mutex_);
-        plan = plan_tick_locked();
+        rows = tick_rows_locked();
     }
+    const TickPlan plan = plan_tick(rows);
     if (connected_ && !plan.price_seed.empty()) seed_missing_prices(plan.price_seed);
     evaluate_in_order(plan.evaluation_order);
     ++evaluations_done_;
@@ -34,22 +35,24 @@ void Engine::tick() {
 }
 
 bool Engine::any_order_in_flight() {
-    std::lock_guard lock(mutex_);
-    return std::any_of(states_.begin(), states_.end(), [this](const auto& entry) {
-        const SymbolState& s = entry.second;
-        if (s.order_in_flight || !s.pending_order_id.empty()) return true;
-        // A resting stop or target the tape has reached may have sold at the broker already:
-        // the lot must be brought in line before the next evaluation, or the exit rules would
-        // sell shares that are gone.
-        if (s.qty <= 0) return false;
-        const double mark = mark_price(client_.cached_quote(entry.first));
-        if (!(mark > 0.0)) return false;
-        const bool stop_reached =
-            (!s.resting_stop_id.empty() && mark <= s.resting_stop_price) ||
-            (!s.resting_oco_stop_id.empty() && mark <= s.resting_oco_stop_price);
-        const bool target_reached = !s.resting_target_id.empty() && s.resting_target_price > 0.0 &&
-                                    mark >= s.resting_target_price;
-        return stop_reached || target_reached;
+    // The lots' resting exits are copied under the lock; their quotes are looked up after it.
+    std::vector<std::pair<std::string, RestingExits>> lots;
+    {
+        std::lock_guard lock(mutex_);
+        for (const auto& [ticker, s] : states_) {
+            if (s.order_in_flight || !s.pending_order_id.empty()) return true;
+            const RestingExits exits{!s.resting_stop_id.empty(),     s.resting_stop_price,
+                                     !s.resting_oco_stop_id.empty(), s.resting_oco_stop_price,
+                                     !s.resting_target_id.empty(),   s.resting_target_price};
+            if (s.qty > 0 && (exits.stop || exits.oco_stop || exits.target))
+                lots.emplace_back(ticker, exits);
+        }
+    }
+    // A resting stop or target the tape has reached may have sold at the broker already: the
+    // lot must be brought in line before the next evaluation, or the exit rules would sell
+    // shares that are gone.
+    return std::any_of(lots.begin(), lots.end(), [this](const auto& lot) {
+        return resting_exit_reached(lot.second, mark_price(client_.cached_quote(lot.first)));
     });
 }
 
@@ -88,13 +91,13 @@ void Engine::reconcile_when_due(std::int64_t now_ns, bool busy) {
     if (live) last_reconcile_ns_ = now_ns;
 }
 
-TickPlan Engine::plan_tick_locked() {
+std::vector<TickRow> Engine::tick_rows_locked() const {
     std::vector<TickRow> rows;
     rows.reserve(states_.size());
     for (const auto& [ticker, s] : states_) {
         rows.push_back({ticker, s.last_price, !s.decision.thesis.empty()});
     }
-    return plan_tick(rows);
+    return rows;
 }
 
 void Engine::seed_missing_prices(const std::vector<std::string>& tickers) {
@@ -118,14 +121,20 @@ void Engine::evaluate_in_order(const std::vector<std::string>& tickers) {
 }
 
 void Engine::mark_paper_book() {
-    std::lock_guard lock(mutex_);
-    for (const auto& [ticker, s] : states_) {
-        if (s.last_price > 0.0) paper_.mark_price(ticker, s.last_price);
+    // The prices are copied under the lock and handed to the paper book after it: a mark can
+    // fire a resting paper stop, and its fill is written to the blotter on disk.
+    std::vector<std::pair<std::string, double>> prices;
+    {
+        std::lock_guard lock(mutex_);
+        prices.reserve(states_.size());
+        for (const auto& [ticker, s] : states_) {
+            if (s.last_price > 0.0) prices.emplace_back(ticker, s.last_price);
+        }
     }
+    for (const auto& [ticker, price] : prices)
+        paper_.mark_price(ticker, price);
     if (live_trading_) return;
-    if (const auto snap = paper_.account_snapshot()) {
-        store_account_locked(*snap);
-    }
+    if (const auto snap = paper_.account_snapshot()) store_account(*snap);
 }
 
 }  // namespace ostrel

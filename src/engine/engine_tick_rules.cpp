@@ -20,6 +20,14 @@ TickPlan plan_tick(const std::vector<TickRow>& rows) {
     return plan;
 }
 
+bool resting_exit_reached(const RestingExits& e, double mark) {
+    if (!(mark > 0.0)) return false;
+    const bool stop_reached =
+        (e.stop && mark <= e.stop_price) || (e.oco_stop && mark <= e.oco_stop_price);
+    const bool target_reached = e.target && e.target_price > 0.0 && mark >= e.target_price;
+    return stop_reached || target_reached;
+}
+
 double seed_price(const Quote& quote) {
     if (quote.bid > 0.0 && quote.ask > 0.0) return (quote.bid + quote.ask) / 2.0;
     if (quote.last > 0.0) return quote.last;

@@ -25,6 +25,20 @@ struct TickPlan {
 /// Tickers with no thesis yet come first, then the rest; each group keeps the input order.
 TickPlan plan_tick(const std::vector<TickRow>& rows);
 
+/// The resting exits of an open lot, as the tick's busy check reads them.
+struct RestingExits {
+    bool stop = false;  ///< a plain stop rests
+    double stop_price = 0.0;
+    bool oco_stop = false;  ///< the stop leg of an OCO pair rests
+    double oco_stop_price = 0.0;
+    bool target = false;  ///< the target leg of an OCO pair rests
+    double target_price = 0.0;
+};
+
+/// A resting stop or target the mark has reached (a mark that is not positive reaches none):
+/// it may have sold at the broker already.
+bool resting_exit_reached(const RestingExits& exits, double mark);
+
 /// A first price from a REST quote: the midpoint when both sides are there, else the last
 /// trade, else the bid, else the ask (which may be 0: no usable price).
 double seed_price(const Quote& quote);

@@ -1,36 +1,34 @@
 // The copies the user interface reads every frame: account strip, Monitor rows, holdings.
 #include <algorithm>
 
+#include "engine/account_figures.hpp"
 #include "engine/engine.hpp"
 #include "market/timeframes.hpp"
 
 namespace ostrel {
 
 AccountSummary Engine::account_summary() const {
-    AccountSummary sum;
-    std::lock_guard lock(mutex_);
-    sum.equity = account_.equity;
-    sum.cash = account_.cash;
-    sum.buying_power = account_.buying_power > 0.0 ? account_.buying_power : account_.cash;
-    for (const auto& [ticker, state] : states_) {
-        double mark = mark_price(client_.cached_quote(ticker));
-        if (!(mark > 0.0)) mark = state.last_price;
-        sum.realized_pnl += state.realized_pnl;
-        if (state.qty > 0) {
-            if (!(mark > 0.0)) mark = state.avg_price;
-            sum.holdings_at_mark += state.qty * mark;
-            sum.holdings_at_cost += state.qty * state.avg_price;
-            if (mark > 0.0 && state.avg_price > 0.0) {
-                sum.open_pnl += (mark - state.avg_price) * state.qty;
-            }
+    // Copied under the lock; the quote lookups (the client's own lock) and the sums after it.
+    AccountSnapshot account;
+    std::vector<std::string> tickers;
+    std::vector<LotFigures> lots;
+    double risk_pct = 0.0;
+    double position_pct = 0.0;
+    {
+        std::lock_guard lock(mutex_);
+        account = account_;
+        tickers.reserve(states_.size());
+        lots.reserve(states_.size());
+        for (const auto& [ticker, state] : states_) {
+            tickers.push_back(ticker);
+            lots.push_back({0.0, state.last_price, state.realized_pnl, state.qty, state.avg_price});
         }
+        risk_pct = settings_.max_dollar_risk_pct;
+        position_pct = settings_.max_position_pct;
     }
-    sum.total_pnl = sum.realized_pnl + sum.open_pnl;
-    if (!(sum.equity > 0.0)) sum.equity = sum.holdings_at_mark + sum.cash;
-    sum.risk_budget = settings_.max_dollar_risk_pct / 100.0 * sum.equity;
-    sum.position_cap =
-        settings_.max_position_pct > 0.0 ? settings_.max_position_pct / 100.0 * sum.equity : 0.0;
-    return sum;
+    for (std::size_t i = 0; i < lots.size(); ++i)
+        lots[i].quote_mark = mark_price(client_.cached_quote(tickers[i]));
+    return account_figures(account, lots, risk_pct, position_pct);
 }
 
 std::vector<SymbolState> Engine::monitor_rows() const {

@@ -31,6 +31,34 @@ TEST(TickRules, SeedPricePrefersTheMidpoint) {
     EXPECT_DOUBLE_EQ(seed(0.0, 0.0, 0.0), 0.0);    // nothing usable
 }
 
+TEST(TickRules, ARestingExitTheMarkReachedMakesTheTickBusy) {
+    RestingExits stop;
+    stop.stop = true;
+    stop.stop_price = 95.0;
+    EXPECT_TRUE(resting_exit_reached(stop, 95.0));
+    EXPECT_FALSE(resting_exit_reached(stop, 95.01));
+    EXPECT_FALSE(resting_exit_reached(stop, 0.0));  // no mark: nothing reached
+
+    RestingExits oco;
+    oco.oco_stop = true;
+    oco.oco_stop_price = 90.0;
+    oco.target = true;
+    oco.target_price = 110.0;
+    EXPECT_TRUE(resting_exit_reached(oco, 89.0));
+    EXPECT_TRUE(resting_exit_reached(oco, 110.0));
+    EXPECT_FALSE(resting_exit_reached(oco, 100.0));
+
+    // A price without its order id is a level nothing rests at.
+    RestingExits stale;
+    stale.stop_price = 95.0;
+    stale.target_price = 110.0;
+    EXPECT_FALSE(resting_exit_reached(stale, 50.0));
+    EXPECT_FALSE(resting_exit_reached(stale, 200.0));
+    RestingExits no_target_price;
+    no_target_price.target = true;
+    EXPECT_FALSE(resting_exit_reached(no_target_price, 1.0));
+}
+
 TEST(TickRules, ClockIsPolledFasterBeforeTheOpen) {
     EXPECT_TRUE(clock_poll_due(0, 5 * kS, kPhaseRegular));
     for (MarketPhase phase : {kPhaseBeforeOpen, kPhaseOpenIn15, kPhaseOpenIn5}) {
