@@ -116,6 +116,30 @@ void BM_AnalyzeTicker(benchmark::State& state) {
 }
 BENCHMARK(BM_AnalyzeTicker);
 
+/// The same as the engine does it from its second pass on: the daily bars are those of the
+/// ticker's last analysis, so its daily snapshot and gaps are taken from the kept cache.
+void BM_AnalyzeTickerDailyKept(benchmark::State& state) {
+    const BarSeries& quarter = quarter_hours();
+    const BarSeries& daily = daily_bars();
+    const Settings settings;
+    const MarketContext market;
+    const std::string symbol = "BENCH";
+    const auto fetch_quarter =
+        [&quarter](std::string_view) -> std::expected<BarSeries, std::string> { return quarter; };
+    const auto fetch_daily = [&daily]() -> std::expected<BarSeries, std::string> { return daily; };
+    DailyAnalysisCache cache;
+    benchmark::DoNotOptimize(analyze_ticker(select_trigger_series(fetch_quarter, fetch_daily), 0.0,
+                                            market, symbol, settings, &cache));
+    const long before = g_allocations.load();
+    for (auto _ : state) {
+        TriggerSelection sel = select_trigger_series(fetch_quarter, fetch_daily);
+        benchmark::DoNotOptimize(
+            analyze_ticker(std::move(sel), 0.0, market, symbol, settings, &cache));
+    }
+    report_allocations(state, before);
+}
+BENCHMARK(BM_AnalyzeTickerDailyKept);
+
 /// The same from a selection already made (no fetch copies, no aggregation).
 void BM_AnalyzeSelected(benchmark::State& state) {
     const BarSeries& quarter = quarter_hours();

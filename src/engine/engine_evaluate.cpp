@@ -35,7 +35,10 @@ void Engine::evaluate(const std::string& ticker) {
         },
         [&]() -> std::expected<BarSeries, std::string> { return client_.daily_history(ticker); });
     remember_chart_series(ticker, selection);
-    TickerAnalysis a = analyze_ticker(std::move(selection), quote_mark, market, ticker, settings);
+    DailyAnalysisCache daily_cache = daily_caches_.take(ticker);
+    TickerAnalysis a =
+        analyze_ticker(std::move(selection), quote_mark, market, ticker, settings, &daily_cache);
+    daily_caches_.put_back(ticker, std::move(daily_cache));
     {
         std::lock_guard lock(hook_mutex_);
         if (analysis_hook_) analysis_hook_(ticker, a);
