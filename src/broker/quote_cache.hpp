@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,9 +14,11 @@ namespace ostrel {
 /// Latest Quote per symbol; guarded by the TradierClient's data mutex.
 using QuoteCache = std::map<std::string, Quote>;
 
+/// The bars are shared and never changed once stored, so a reader copies them after letting go
+/// of the client's lock.
 struct BarCacheEntry {
     std::chrono::steady_clock::time_point fetched{};
-    std::vector<Bar> bars;
+    std::shared_ptr<const std::vector<Bar>> bars;
 };
 
 /// Downloaded bars by cache key; guarded by the TradierClient's data mutex.

@@ -67,11 +67,14 @@ class TradierClient {
     Quote cached_quote(const std::string& symbol) const;
     /// The easy-to-borrow symbols, in the broker's order.
     std::expected<std::vector<std::string>, std::string> etb_symbols();
-    /// Intraday bars of the last 40 days ("5min", "15min"), cached 90 s.
+    /// Intraday bars of the last 40 days ("5min", "15min"), cached 90 s. A cached series is
+    /// copied into `storage`, whose capacity a caller fetching every pass hands back each time.
     std::expected<std::vector<Bar>, std::string> time_and_sales(const std::string& symbol,
-                                                                const std::string& interval);
-    /// Daily bars of the last 500 days, cached 15 minutes.
-    std::expected<std::vector<Bar>, std::string> daily_history(const std::string& symbol);
+                                                                const std::string& interval,
+                                                                std::vector<Bar> storage = {});
+    /// Daily bars of the last 500 days, cached 15 minutes; `storage` as above.
+    std::expected<std::vector<Bar>, std::string> daily_history(const std::string& symbol,
+                                                               std::vector<Bar> storage = {});
     std::expected<MarketClock, std::string> clock();
     std::expected<std::string, std::string> market_state();
 
@@ -117,10 +120,13 @@ class TradierClient {
   private:
     std::string token_copy() const;
     std::string account_prefix();
-    std::expected<std::vector<Bar>, std::string> cached_bars(const std::string& key,
-                                                             std::chrono::seconds max_age,
-                                                             const std::string& path,
-                                                             const std::string& query);
+    /// Copies the cached bars of `key` into `storage` when they are at most `max_age` old.
+    bool copy_cached_bars(const std::string& key, std::chrono::seconds max_age,
+                          std::vector<Bar>& storage) const;
+    /// Requests the bars, parses them and caches them under `key`.
+    std::expected<std::vector<Bar>, std::string> download_bars(const std::string& key,
+                                                               const std::string& path,
+                                                               const std::string& query);
     ActionResult send_action(const std::string& method, const std::string& path,
                              const std::string& body);
 

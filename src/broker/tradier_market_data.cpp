@@ -1,6 +1,8 @@
 // Market-data endpoints: quotes (refreshing the quote cache), the easy-to-borrow list,
 // time and sales and daily history (through the bar cache), and the market clock.
 #include <chrono>
+#include <memory>
+#include <utility>
 
 #include "broker/tradier_client.hpp"
 #include "broker/tradier_forms.hpp"
@@ -8,8 +10,6 @@
 #include "platform/wall_clock.hpp"
 
 namespace ostrel {
-
-namespace {}  // namespace
 
 std::expected<std::vector<Quote>, std::string> TradierClient::quotes(
     const std::vector<std::string>& symbols) {
@@ -33,37 +33,53 @@ std::expected<std::vector<std::string>, std::string> TradierClient::etb_symbols(
     return parse_etb(response->body);
 }
 
-std::expected<std::vector<Bar>, std::string> TradierClient::cached_bars(
-    const std::string& key, std::chrono::seconds max_age, const std::string& path,
-    const std::string& query) {
+bool TradierClient::copy_cached_bars(const std::string& key, std::chrono::seconds max_age,
+                                     std::vector<Bar>& storage) const {
+    std::shared_ptr<const std::vector<Bar>> bars;
     {
         std::lock_guard lock(data_mutex_);
         const auto it = bar_cache_.find(key);
-        if (it != bar_cache_.end() && steady_.now() - it->second.fetched <= max_age)
-            return it->second.bars;
+        if (it == bar_cache_.end() || steady_.now() - it->second.fetched > max_age) return false;
+        bars = it->second.bars;
     }
+    storage.assign(bars->begin(), bars->end());
+    return true;
+}
+
+std::expected<std::vector<Bar>, std::string> TradierClient::download_bars(
+    const std::string& key, const std::string& path, const std::string& query) {
     auto response = request("GET", path, query);
     if (!response) return std::unexpected(response.error());
     auto bars = parse_bars(response->body);
     if (!bars) return bars;
-    std::lock_guard lock(data_mutex_);
-    bar_cache_[key] = BarCacheEntry{steady_.now(), *bars};
-    return bars;
+    auto shared = std::make_shared<const std::vector<Bar>>(*bars);
+    std::shared_ptr<const std::vector<Bar>> replaced;
+    {
+        std::lock_guard lock(data_mutex_);
+        BarCacheEntry& entry = bar_cache_[key];
+        entry.fetched = steady_.now();
+        replaced = std::exchange(entry.bars, std::move(shared));
+    }
+    return bars;  // the replaced series is freed here, after the lock
 }
 
+// On a cache hit neither the query nor the request is built.
 std::expected<std::vector<Bar>, std::string> TradierClient::time_and_sales(
-    const std::string& symbol, const std::string& interval) {
+    const std::string& symbol, const std::string& interval, std::vector<Bar> storage) {
+    const std::string key = timesales_cache_key(symbol, interval);
+    if (copy_cached_bars(key, kTimesalesMaxAge, storage)) return storage;
     const std::string query = "symbol=" + url_encode(symbol) + "&interval=" + url_encode(interval) +
                               "&session_filter=open&start=" + utc_date_days_ago(40);
-    return cached_bars(timesales_cache_key(symbol, interval), kTimesalesMaxAge,
-                       "/markets/timesales", query);
+    return download_bars(key, "/markets/timesales", query);
 }
 
 std::expected<std::vector<Bar>, std::string> TradierClient::daily_history(
-    const std::string& symbol) {
+    const std::string& symbol, std::vector<Bar> storage) {
+    const std::string key = daily_cache_key(symbol);
+    if (copy_cached_bars(key, kDailyMaxAge, storage)) return storage;
     const std::string query =
         "symbol=" + url_encode(symbol) + "&interval=daily&start=" + utc_date_days_ago(500);
-    return cached_bars(daily_cache_key(symbol), kDailyMaxAge, "/markets/history", query);
+    return download_bars(key, "/markets/history", query);
 }
 
 std::expected<MarketClock, std::string> TradierClient::clock() {

@@ -24,8 +24,8 @@
 #include "committees/decision.hpp"
 #include "config/settings.hpp"
 #include "config/settings_file.hpp"
+#include "engine/analysis_shelf.hpp"
 #include "engine/chart_memory.hpp"
-#include "engine/daily_cache_shelf.hpp"
 #include "engine/engine_scout.hpp"
 #include "engine/engine_tick_rules.hpp"
 #include "engine/hold_timed_mutex.hpp"
@@ -140,7 +140,7 @@ class Engine {
     /// The Monitor ticker whose cached quote is oldest (one without a quote counts as oldest).
     OldestQuote oldest_quote() const;
     /// Monitor tickers whose daily snapshot and gaps are kept for their next evaluation.
-    std::size_t kept_daily_analyses() const { return daily_caches_.size(); }
+    std::size_t kept_daily_analyses() const { return kept_analyses_.size(); }
     /// The longest the engine lock was held at once since the start or the last reset (ns).
     std::int64_t longest_lock_hold_ns() const { return mutex_.longest_hold_ns(); }
     /// The most CPU time spent in one hold; 0 unless timed on the thread clock.
@@ -311,10 +311,10 @@ class Engine {
     /// stop, and is not counted against the lot.
     std::atomic<std::uint64_t> evaluations_done_{0};
     std::uint64_t watched_round_ = ~std::uint64_t{0};  ///< engine lock
-    std::string session_token_;     ///< engine lock; overrides the saved token when set
-    PdtGuard pdt_;                  ///< loaded from the two fill journals
-    ChartMemory chart_;             ///< engine lock
-    DailyCacheShelf daily_caches_;  ///< its own lock
+    std::string session_token_;    ///< engine lock; overrides the saved token when set
+    PdtGuard pdt_;                 ///< loaded from the two fill journals
+    ChartMemory chart_;            ///< engine lock
+    AnalysisShelf kept_analyses_;  ///< its own lock
 
     // Lock-free mirrors of settings_.live_trading, .enable_pdt_protection, .enable_auto_scout.
     std::atomic<bool> live_trading_{false};

@@ -29,16 +29,23 @@ void Engine::evaluate(const std::string& ticker) {
     // Quote, bars and the pure analysis, all without the engine lock.
     const Quote quote = client_.cached_quote(ticker);
     const double quote_mark = mark_price(quote);
+    // The bars are copied into the last pass's storage, and the daily analysis of the last
+    // pass is reused while the daily bars are the same.
+    KeptAnalysis kept = kept_analyses_.take(ticker);
     TriggerSelection selection = select_trigger_series(
         [&](std::string_view interval) -> std::expected<BarSeries, std::string> {
-            return client_.time_and_sales(ticker, std::string(interval));
+            return client_.time_and_sales(ticker, std::string(interval),
+                                          std::move(kept.trigger_storage));
         },
-        [&]() -> std::expected<BarSeries, std::string> { return client_.daily_history(ticker); });
+        [&]() -> std::expected<BarSeries, std::string> {
+            return client_.daily_history(ticker, std::move(kept.daily_storage));
+        });
     remember_chart_series(ticker, selection);
-    DailyAnalysisCache daily_cache = daily_caches_.take(ticker);
     TickerAnalysis a =
-        analyze_ticker(std::move(selection), quote_mark, market, ticker, settings, &daily_cache);
-    daily_caches_.put_back(ticker, std::move(daily_cache));
+        analyze_ticker(std::move(selection), quote_mark, market, ticker, settings, &kept.daily);
+    kept.trigger_storage = std::move(selection.trigger);
+    kept.daily_storage = std::move(selection.daily);
+    kept_analyses_.put_back(ticker, std::move(kept));
     {
         std::lock_guard lock(hook_mutex_);
         if (analysis_hook_) analysis_hook_(ticker, a);

@@ -28,7 +28,7 @@ void Engine::tick() {
     }
     const TickPlan plan = plan_tick(rows);
     if (connected_ && !plan.price_seed.empty()) seed_missing_prices(plan.price_seed);
-    daily_caches_.keep_tickers(plan.evaluation_order);
+    kept_analyses_.keep_tickers(plan.evaluation_order);
     evaluate_in_order(plan.evaluation_order);
     ++evaluations_done_;
     mark_paper_book();

@@ -2,6 +2,7 @@
 // the easy-to-borrow list, bars and their cache, the clock and the connection probe.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <set>
 
 #include "broker_sim_fixture.hpp"
@@ -112,6 +113,32 @@ TEST_F(BrokerSim, TimeAndSalesAndHistoryThroughTheBarCache) {
     auto unknown = client->daily_history("NOSUCH1");
     ASSERT_FALSE(unknown);
     EXPECT_EQ(unknown.error().rfind("Tradier HTTP 400: ", 0), 0u);
+}
+
+TEST_F(BrokerSim, ACachedSeriesIsCopiedIntoTheStorageHandedIn) {
+    start();
+    auto first = client->time_and_sales("SPY", "15min");
+    ASSERT_TRUE(first) << first.error();
+    ASSERT_GT(first->size(), 100u);
+
+    // Storage from an earlier pass, longer than the series and holding other bars: the hit
+    // comes back in that storage, with exactly the cached bars in it.
+    std::vector<Bar> storage(first->size() + 50, Bar{1, 2.0, 3.0, 1.0, 2.0, 9.0});
+    const Bar* const buffer = storage.data();
+    auto hit = client->time_and_sales("SPY", "15min", std::move(storage));
+    ASSERT_TRUE(hit);
+    EXPECT_EQ(hit->data(), buffer);
+    ASSERT_EQ(hit->size(), first->size());
+    EXPECT_EQ(std::memcmp(hit->data(), first->data(), first->size() * sizeof(Bar)), 0);
+
+    std::vector<Bar> daily_storage(10);
+    auto daily = client->daily_history("AAPL", std::move(daily_storage));  // a miss: downloaded
+    ASSERT_TRUE(daily) << daily.error();
+    auto daily_hit = client->daily_history("AAPL", std::move(*daily));
+    ASSERT_TRUE(daily_hit);
+    EXPECT_EQ(daily_hit->size(), client->daily_history("AAPL")->size());
+    EXPECT_EQ(received("/markets/timesales").size(), 1u);
+    EXPECT_EQ(received("/markets/history").size(), 1u);
 }
 
 TEST_F(BrokerSim, ClockInEveryState) {

@@ -1,12 +1,12 @@
-// The engine's kept daily analyses: taken out for an evaluation, put back after it.
-#include "engine/daily_cache_shelf.hpp"
+// The engine's kept analyses: taken out for an evaluation, put back after it.
+#include "engine/analysis_shelf.hpp"
 
 #include <algorithm>
 #include <utility>
 
 namespace ostrel {
 
-void DailyCacheShelf::keep_tickers(const std::vector<std::string>& tickers) {
+void AnalysisShelf::keep_tickers(const std::vector<std::string>& tickers) {
     {
         // The list is the same from tick to tick nearly always.
         std::lock_guard lock(mutex_);
@@ -16,14 +16,14 @@ void DailyCacheShelf::keep_tickers(const std::vector<std::string>& tickers) {
             return;
     }
     std::unordered_set<std::string> listed(tickers.begin(), tickers.end());
-    std::unordered_map<std::string, DailyAnalysisCache> dropped;
+    std::unordered_map<std::string, KeptAnalysis> dropped;
     {
         std::lock_guard lock(mutex_);
-        for (auto it = caches_.begin(); it != caches_.end();) {
+        for (auto it = analyses_.begin(); it != analyses_.end();) {
             if (listed.contains(it->first)) {
                 ++it;
             } else {
-                auto node = caches_.extract(it++);
+                auto node = analyses_.extract(it++);
                 dropped.insert(std::move(node));
             }
         }
@@ -32,27 +32,27 @@ void DailyCacheShelf::keep_tickers(const std::vector<std::string>& tickers) {
     // The dropped bars and the old list are freed here, after the lock.
 }
 
-DailyAnalysisCache DailyCacheShelf::take(const std::string& ticker) {
+KeptAnalysis AnalysisShelf::take(const std::string& ticker) {
     std::lock_guard lock(mutex_);
-    const auto it = caches_.find(ticker);
-    if (it == caches_.end()) return {};
-    // The entry stays, emptied, so putting the cache back allocates nothing.
-    DailyAnalysisCache cache = std::move(it->second);
-    it->second = DailyAnalysisCache{};
-    return cache;
+    const auto it = analyses_.find(ticker);
+    if (it == analyses_.end()) return {};
+    // The entry stays, emptied, so putting the analysis back allocates nothing.
+    KeptAnalysis kept = std::move(it->second);
+    it->second = KeptAnalysis{};
+    return kept;
 }
 
-void DailyCacheShelf::put_back(const std::string& ticker, DailyAnalysisCache cache) {
+void AnalysisShelf::put_back(const std::string& ticker, KeptAnalysis kept) {
     std::lock_guard lock(mutex_);
     if (!tickers_.contains(ticker)) return;
-    caches_.insert_or_assign(ticker, std::move(cache));
+    analyses_.insert_or_assign(ticker, std::move(kept));
 }
 
-std::size_t DailyCacheShelf::size() const {
+std::size_t AnalysisShelf::size() const {
     std::lock_guard lock(mutex_);
     std::size_t kept = 0;
-    for (const auto& [ticker, cache] : caches_)
-        kept += cache.bars.empty() ? 0 : 1;
+    for (const auto& [ticker, analysis] : analyses_)
+        kept += analysis.daily.bars.empty() ? 0 : 1;
     return kept;
 }
 
