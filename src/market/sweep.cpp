@@ -1,15 +1,18 @@
 // The one pass over the bars behind both snapshots.
 //
-// The bars go through in blocks, each in three rounds: first the running sums, which are
-// chains of one multiply and one add per bar; then every division the block needs, which do
-// not depend on one another from bar to bar and so go as many to a vector as the processor
-// allows (market/sweep_quotients.cpp); then the averages of those quotients (the MACD signal
-// and the ADX) and the Kalman estimate. Each number still gets exactly the operations, in the
-// same order, that feeding the bars one by one through market/kernels.hpp gives it.
+// The bars go through in blocks. Each block's bars feed the running sums, chains of one
+// multiply and one add per bar (those of the closes with the Kalman estimate, then those of
+// the ranges); then every division the block needs,
+// which do not depend on one another from bar to bar and so go as many to a vector as the
+// processor allows (market/sweep_quotients.cpp); and the averages of those quotients (the MACD
+// signal and the ADX) are fed while the next block's bars go through, so that their chains run
+// beside the others instead of after them. Each number still gets exactly the operations, in
+// the same order, that feeding the bars one by one through market/kernels.hpp gives it.
 //
 // The weight of a weight-normalised average depends only on its factor and on how many values
 // it has been fed, so averages with the same factor fed from the same bar share one weight:
 // the RSI's gains and losses, and the four averages of the directional movement.
+
 #include "market/sweep.hpp"
 
 #include <algorithm>
@@ -77,17 +80,18 @@ bool Sweep::run(const BarSeries& bars) {
     const double atr_keep = 1.0 - atr.alpha;
     const double dmi_keep = 1.0 - dmi.atr.alpha;
 
+    // Averages with the same factor go side by side in pairs, weight and total or two
+    // totals: one instruction steps both, with the operations each would get alone.
+    const Pair rsi_keeps = {rsi_keep, rsi_keep};
+    const Pair fast_keeps = {fast_keep, fast_keep};
+    const Pair slow_keeps = {slow_keep, slow_keep};
+    const Pair signal_keeps = {signal_keep, signal_keep};
     double rsi_weight = gains.weight;
-    double gain_total = gains.total;
-    double loss_total = losses.total;
-    double fast_weight = fast.weight;
-    double fast_total = fast.total;
-    double slow_weight = slow.weight;
-    double slow_total = slow.total;
-    double signal_weight = signal.weight;
-    double signal_total = signal.total;
-    double prev_signal_weight = prev_signal.weight;
-    double prev_signal_total = prev_signal.total;
+    Pair moves_total = {gains.total, losses.total};
+    Pair fast_avg = {fast.weight, fast.total};
+    Pair slow_avg = {slow.weight, slow.total};
+    Pair signal_avg = {signal.weight, signal.total};
+    Pair prev_signal_avg = {prev_signal.weight, prev_signal.total};
     double ln = line;
     double prev_ln = prev_line;
     Kalman k = kalman;
@@ -102,102 +106,127 @@ bool Sweep::run(const BarSeries& bars) {
     double minus_di = dmi.minus_di;
 
     // Set up front: a short last block still has its quotients worked out in whole vectors,
-    // and the lanes past its end must hold numbers.
+    // and the lanes past its end must hold numbers. The quotients are kept for two blocks:
+    // those of the block before are fed while the bars of the next go through.
     std::array<double, kBlock> fast_totals{};
     std::array<double, kBlock> fast_weights{};
     std::array<double, kBlock> slow_totals{};
     std::array<double, kBlock> slow_weights{};
-    std::array<double, kBlock> lines{};
     std::array<double, kBlock> range_totals{};
     std::array<double, kBlock> plus_totals{};
     std::array<double, kBlock> minus_totals{};
     std::array<double, kBlock> dmi_weights{};
-    std::array<double, kBlock> dxs{};
+    std::array<std::array<double, kBlock>, 2> lines{};
+    std::array<std::array<double, kBlock>, 2> dxs{};
 
     bool bounded = true;
     double prev_close = bars.front().close;
-    const std::size_t n = bars.size();
-    for (std::size_t begin = 0; begin < n; begin += kBlock) {
-        const std::size_t m = std::min(kBlock, n - begin);
-        for (std::size_t j = 0; j < m; ++j) {
-            const double close = bars[begin + j].close;
-            bounded &= std::fabs(close) <= kPriceBound;
-            const double d = close - prev_close;  // 0 for the first bar
-            prev_close = close;
-            rsi_weight = rsi_weight * rsi_keep + 1.0;
-            gain_total = gain_total * rsi_keep + finite_or_zero<kChecked>(d > 0.0 ? d : 0.0);
-            loss_total = loss_total * rsi_keep + finite_or_zero<kChecked>(-d > 0.0 ? -d : 0.0);
-            const double c = finite_or_zero<kChecked>(close);
-            fast_weight = fast_weight * fast_keep + 1.0;
-            fast_total = fast_total * fast_keep + c;
-            slow_weight = slow_weight * slow_keep + 1.0;
-            slow_total = slow_total * slow_keep + c;
-            fast_totals[j] = fast_total;
-            fast_weights[j] = fast_weight;
-            slow_totals[j] = slow_total;
-            slow_weights[j] = slow_weight;
-        }
-        for (std::size_t j = 0; j < m; ++j) {
-            const std::size_t i = begin + j;
-            bounded &= std::fabs(bars[i].high) <= kPriceBound;
-            bounded &= std::fabs(bars[i].low) <= kPriceBound;
-            const double tr = true_range_at(bars, i);
-            if constexpr (kWithDmi) {
-                double pdm = 0.0;
-                double mdm = 0.0;
-                if (i >= 1) {
-                    const Pair moves = directional_moves(bars[i - 1], bars[i]);
-                    pdm = moves[0];
-                    mdm = moves[1];
-                }
-                dmi_weight = dmi_weight * dmi_keep + 1.0;
-                range_total = range_total * dmi_keep + finite_or_zero<kChecked>(tr);
-                plus_total = plus_total * dmi_keep + finite_or_zero<kChecked>(pdm);
-                minus_total = minus_total * dmi_keep + finite_or_zero<kChecked>(mdm);
-                range_totals[j] = range_total;
-                plus_totals[j] = plus_total;
-                minus_totals[j] = minus_total;
-                dmi_weights[j] = dmi_weight;
-            } else {
-                atr_weight = atr_weight * atr_keep + 1.0;
-                atr_total = atr_total * atr_keep + finite_or_zero<kChecked>(tr);
+
+    // One bar's averages of its close and its Kalman step.
+    const auto feed_bar = [&](std::size_t i, std::size_t j) __attribute__((always_inline)) {
+        const Bar& bar = bars[i];
+        const double close = bar.close;
+        bounded &= std::fabs(close) <= kPriceBound;
+        const double d = close - prev_close;  // 0 for the first bar
+        prev_close = close;
+        rsi_weight = rsi_weight * rsi_keep + 1.0;
+        const Pair moved = {finite_or_zero<kChecked>(d > 0.0 ? d : 0.0),
+                            finite_or_zero<kChecked>(-d > 0.0 ? -d : 0.0)};
+        moves_total = moves_total * rsi_keeps + moved;
+        const Pair fed = {1.0, finite_or_zero<kChecked>(close)};
+        fast_avg = fast_avg * fast_keeps + fed;
+        slow_avg = slow_avg * slow_keeps + fed;
+        fast_weights[j] = fast_avg[0];
+        fast_totals[j] = fast_avg[1];
+        slow_weights[j] = slow_avg[0];
+        slow_totals[j] = slow_avg[1];
+        k.push(close);
+    };
+    // One bar's true range and directional movement.
+    const auto feed_range = [&](std::size_t i, std::size_t j) __attribute__((always_inline)) {
+        const Bar& bar = bars[i];
+        bounded &= std::fabs(bar.high) <= kPriceBound;
+        bounded &= std::fabs(bar.low) <= kPriceBound;
+        const double tr = true_range_at(bars, i);
+        if constexpr (kWithDmi) {
+            double pdm = 0.0;
+            double mdm = 0.0;
+            if (i >= 1) {
+                const Pair moves = directional_moves(bars[i - 1], bar);
+                pdm = moves[0];
+                mdm = moves[1];
             }
+            dmi_weight = dmi_weight * dmi_keep + 1.0;
+            range_total = range_total * dmi_keep + finite_or_zero<kChecked>(tr);
+            plus_total = plus_total * dmi_keep + finite_or_zero<kChecked>(pdm);
+            minus_total = minus_total * dmi_keep + finite_or_zero<kChecked>(mdm);
+            range_totals[j] = range_total;
+            plus_totals[j] = plus_total;
+            minus_totals[j] = minus_total;
+            dmi_weights[j] = dmi_weight;
+        } else {
+            atr_weight = atr_weight * atr_keep + 1.0;
+            atr_total = atr_total * atr_keep + finite_or_zero<kChecked>(tr);
         }
+    };
+    // One bar's MACD line into the signal average, and its DX into the ADX.
+    const auto feed_quotients = [&](const double* ls, const double* ds, std::size_t j)
+        __attribute__((always_inline)) {
+        prev_ln = ln;
+        prev_signal_avg = signal_avg;
+        ln = ls[j];
+        signal_avg = signal_avg * signal_keeps + Pair{1.0, finite_or_zero<kChecked>(ln)};
+        if constexpr (kWithDmi) adx_total = adx_total * dmi_keep + finite_or_zero<true>(ds[j]);
+    };
+
+    // The averages of a block's quotients are fed in the same loop as the bars of the next
+    // block: both are chains from bar to bar, and side by side they overlap.
+    const std::size_t n = bars.size();
+    std::size_t pending = 0;  // quotients of the block before, not yet fed
+    std::size_t slot = 0;     // where this block's quotients go; the block before used the other
+    for (std::size_t begin = 0; begin < n; begin += kBlock, slot ^= 1) {
+        const std::size_t m = std::min(kBlock, n - begin);
+        const double* prev_lines = lines[slot ^ 1].data();
+        const double* prev_dxs = dxs[slot ^ 1].data();
+        const std::size_t both = std::min(m, pending);
+        for (std::size_t j = 0; j < both; ++j) {
+            feed_bar(begin + j, j);
+            feed_quotients(prev_lines, prev_dxs, j);
+        }
+        for (std::size_t j = both; j < m; ++j)
+            feed_bar(begin + j, j);
+        for (std::size_t j = both; j < pending; ++j)
+            feed_quotients(prev_lines, prev_dxs, j);
+        for (std::size_t j = 0; j < m; ++j)
+            feed_range(begin + j, j);
         macd_lines(fast_totals.data(), fast_weights.data(), slow_totals.data(), slow_weights.data(),
-                   m, lines.data());
+                   m, lines[slot].data());
         if constexpr (kWithDmi) {
             const DiLines di = dmi_dx(range_totals.data(), plus_totals.data(), minus_totals.data(),
-                                      dmi_weights.data(), m, dxs.data());
+                                      dmi_weights.data(), m, dxs[slot].data());
             plus_di = di.plus;
             minus_di = di.minus;
         }
-        for (std::size_t j = 0; j < m; ++j) {
-            k.push(bars[begin + j].close);
-            prev_ln = ln;
-            prev_signal_weight = signal_weight;
-            prev_signal_total = signal_total;
-            ln = lines[j];
-            signal_weight = signal_weight * signal_keep + 1.0;
-            signal_total = signal_total * signal_keep + finite_or_zero<kChecked>(ln);
-            if constexpr (kWithDmi) adx_total = adx_total * dmi_keep + finite_or_zero<true>(dxs[j]);
-        }
+        pending = m;
     }
+    for (std::size_t j = 0; j < pending; ++j)
+        feed_quotients(lines[slot ^ 1].data(), dxs[slot ^ 1].data(), j);
 
     if constexpr (!kChecked) {
         if (!bounded) return false;
     }
     gains.weight = rsi_weight;
-    gains.total = gain_total;
+    gains.total = moves_total[0];
     losses.weight = rsi_weight;
-    losses.total = loss_total;
-    fast.weight = fast_weight;
-    fast.total = fast_total;
-    slow.weight = slow_weight;
-    slow.total = slow_total;
-    signal.weight = signal_weight;
-    signal.total = signal_total;
-    prev_signal.weight = prev_signal_weight;
-    prev_signal.total = prev_signal_total;
+    losses.total = moves_total[1];
+    fast.weight = fast_avg[0];
+    fast.total = fast_avg[1];
+    slow.weight = slow_avg[0];
+    slow.total = slow_avg[1];
+    signal.weight = signal_avg[0];
+    signal.total = signal_avg[1];
+    prev_signal.weight = prev_signal_avg[0];
+    prev_signal.total = prev_signal_avg[1];
     line = ln;
     prev_line = prev_ln;
     kalman = k;

@@ -119,6 +119,34 @@ TEST(RecursionExact, FlowRankMatchesTheWindowByWindowCount) {
     }
 }
 
+TEST(RecursionExact, EveryRunningValueMatchesTheLibraryAtEachLengthAroundABlock) {
+    // The pass goes through the bars in blocks of 64 and feeds one block's MACD lines and DX
+    // while the next block's bars go through: a series ending just before, on or after a block
+    // boundary must lose no step and repeat none.
+    for (std::size_t n : {20u, 21u, 63u, 64u, 65u, 127u, 128u, 129u, 191u, 192u, 193u}) {
+        const BarSeries bars = random_walk(n, static_cast<std::uint32_t>(40 + n));
+        const Series c = closes(bars);
+        const IndicatorSnapshot daily = build_daily_snapshot(bars);
+        const IndicatorSnapshot trigger = build_trigger_snapshot(bars, 9);
+        const DmiSeries dmi = dmi_adx(bars);
+        const MacdSeries m = macd(c);
+        for (const IndicatorSnapshot* s : {&daily, &trigger}) {
+            EXPECT_EQ(s->macd, m.line.back()) << n;
+            EXPECT_EQ(s->macd_signal, m.signal.back()) << n;
+            EXPECT_EQ(s->macd_hist, m.histogram.back()) << n;
+            EXPECT_EQ(s->macd_hist_prev, m.histogram[n - 2]) << n;
+            EXPECT_EQ(s->kalman, kalman(c).back()) << n;
+        }
+        EXPECT_EQ(daily.rsi, rsi(c, 14)) << n;
+        EXPECT_EQ(trigger.rsi, rsi(c, 9)) << n;
+        EXPECT_EQ(daily.adx, dmi.adx.back()) << n;
+        EXPECT_EQ(daily.plus_di, dmi.plus_di.back()) << n;
+        EXPECT_EQ(daily.minus_di, dmi.minus_di.back()) << n;
+        EXPECT_EQ(daily.atr, ewma(true_range(bars), 1.0 / 14.0).back()) << n;
+        EXPECT_EQ(trigger.atr, ewma(true_range(bars), 2.0 / 15.0).back()) << n;
+    }
+}
+
 TEST(RecursionExact, SnapshotsWithABadPrintMatchTheLibrary) {
     // A missing close and an infinite high: the averages count such values as 0, exactly as
     // the library does, with or without them.
