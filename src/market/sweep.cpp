@@ -2,12 +2,12 @@
 //
 // The bars go through in blocks. Each block's bars feed the running sums, chains of one
 // multiply and one add per bar (those of the closes with the Kalman estimate, then those of
-// the ranges); then every division the block needs,
-// which do not depend on one another from bar to bar and so go as many to a vector as the
-// processor allows (market/sweep_quotients.cpp); and the averages of those quotients (the MACD
-// signal and the ADX) are fed while the next block's bars go through, so that their chains run
-// beside the others instead of after them. Each number still gets exactly the operations, in
-// the same order, that feeding the bars one by one through market/kernels.hpp gives it.
+// the ranges); then come every division the block needs, which do not depend on one another
+// from bar to bar and so go as many to a vector as the processor allows
+// (market/sweep_quotients.cpp). The averages of those quotients (the MACD signal and the ADX)
+// are fed while the next block's bars go through, so that their chains run beside the others
+// instead of after them. Each number still gets exactly the operations, in the same order,
+// that feeding the bars one by one through market/kernels.hpp gives it.
 //
 // The weight of a weight-normalised average depends only on its factor and on how many values
 // it has been fed, so averages with the same factor fed from the same bar share one weight:
